@@ -1,0 +1,119 @@
+#pragma once
+// The engine's shared position and move types: the board with its bitboards and rotated
+// occupancy boards, the 32-bit move word, the fixed-size move list and the undo record.
+// Everything is a plain value: a Board owns no heap memory and is copied with `=`.
+
+#include <array>
+#include <cstdint>
+
+namespace tarvo {
+
+using Bitboard = std::uint64_t;
+using Move     = std::uint32_t;
+
+// Squares: a1 = 0, h1 = 7, a8 = 56, h8 = 63; file = square & 7, rank = square >> 3.
+inline constexpr int White = 0;
+inline constexpr int Black = 1;
+
+inline constexpr int NoPiece = 0;
+inline constexpr int Pawn    = 1;
+inline constexpr int Knight  = 2;
+inline constexpr int Bishop  = 3;
+inline constexpr int Rook    = 4;
+inline constexpr int Queen   = 5;
+inline constexpr int King    = 6;
+
+// Castling rights: bit set = right still held.
+inline constexpr int WhiteKingSide  = 1;
+inline constexpr int BlackKingSide  = 2;
+inline constexpr int WhiteQueenSide = 4;
+inline constexpr int BlackQueenSide = 8;
+
+inline constexpr int MaxMoves        = 256;
+inline constexpr int HistoryCapacity = 1024;
+inline constexpr int MaxPly          = 64;
+
+// Reserved move words: 0 is written "null", 1 "none"; 1 also marks "no move" everywhere.
+inline constexpr Move NullMove = 0;
+inline constexpr Move NoMove   = 1;
+
+// Move word layout:
+//   bits  0-5   0x3f      from      origin square
+//   bits  6-11  0xfc0     to        destination square
+//   bits 12-14  0x7000    piece     type of the moving piece (1..6)
+//   bits 15-17  0x38000   captured  type of the captured piece; Pawn for en passant
+//   bit  18     0x40000   EnPassantFlag
+//   bit  19     0x80000   DoubleStepFlag
+//   bit  20     0x100000  CastlingFlag   (written as the king's move e1g1, e8c8, ...)
+//   bit  21     0x200000  PromotionFlag
+//   bits 22-23  0xc00000  promotion  0 queen, 1 knight, 2 rook, 3 bishop
+//   bits 24-31            always 0
+inline constexpr Move FromMask       = 0x3f;
+inline constexpr Move ToMask         = 0xfc0;
+inline constexpr Move PieceMask      = 0x7000;
+inline constexpr Move CapturedMask   = 0x38000;
+inline constexpr Move EnPassantFlag  = 0x40000;
+inline constexpr Move DoubleStepFlag = 0x80000;
+inline constexpr Move CastlingFlag   = 0x100000;
+inline constexpr Move PromotionFlag  = 0x200000;
+inline constexpr Move PromotionMask  = 0xc00000;
+// A move with none of these bits is quiet: no capture, no en passant, no promotion.
+inline constexpr Move TacticalMask = CapturedMask | PromotionFlag;
+
+constexpr int MoveFrom(Move move) { return static_cast<int>(move & FromMask); }
+constexpr int MoveTo(Move move) { return static_cast<int>((move & ToMask) >> 6); }
+constexpr int MovePiece(Move move) { return static_cast<int>((move & PieceMask) >> 12); }
+constexpr int MoveCaptured(Move move) { return static_cast<int>((move & CapturedMask) >> 15); }
+constexpr int MovePromotion(Move move) { return static_cast<int>((move & PromotionMask) >> 22); }
+constexpr bool IsQuiet(Move move) { return (move & TacticalMask) == 0; }
+
+constexpr Move MakeMoveWord(int from, int to, int piece, int captured = NoPiece, Move flags = 0) {
+    return static_cast<Move>(from) | (static_cast<Move>(to) << 6) |
+           (static_cast<Move>(piece) << 12) | (static_cast<Move>(captured) << 15) | flags;
+}
+constexpr Move PromotionWord(int index) { return PromotionFlag | (static_cast<Move>(index) << 22); }
+
+// PromotionPiece[index]: the piece type a promotion index stands for ("qnrb").
+inline constexpr std::array<int, 4> PromotionPiece = {Queen, Knight, Rook, Bishop};
+
+static_assert(MakeMoveWord(36, 43, Pawn, Pawn, EnPassantFlag) == 0x49AE4);
+static_assert(MakeMoveWord(4, 6, King, NoPiece, CastlingFlag) == 0x106184);
+static_assert(MakeMoveWord(60, 58, King, NoPiece, CastlingFlag) == 0x106EBC);
+static_assert(MakeMoveWord(49, 56, Pawn, Rook, PromotionWord(1)) == 0x621E31);
+
+struct Board {
+    std::uint32_t historyCount;
+    std::uint8_t sideToMove;
+    std::array<std::uint8_t, 64> squares; // piece type per square; colour is in `colour`
+    std::uint8_t epFile;                  // 0 none, else 1..8 = file a..h of the double-stepped pawn
+    std::uint8_t castling;
+    std::array<std::uint8_t, 2> kingSquare;
+    std::uint8_t halfmoveClock;
+    std::array<Bitboard, 8> pieces; // by piece type, both colours; entries 0 and 7 stay empty
+    Bitboard occupied;
+    Bitboard occupiedFiles;    // rotated: bit 8*file + (7 - rank)
+    Bitboard occupiedAntiDiag; // rotated: bit (8*(rank+1) + 9*file) mod 64
+    Bitboard occupiedDiag;     // rotated: bit (8*rank - 7*file) mod 64
+    std::array<Bitboard, 2> colour;
+    std::uint64_t hashKey;
+    // history[i]: key of the position in which the (i+1)-th move since set-up was made.
+    std::array<std::uint64_t, HistoryCapacity> history;
+};
+
+struct MoveList {
+    std::uint32_t count = 0;
+    std::array<std::int32_t, MaxMoves> score;
+    std::array<Move, MaxMoves> moves;
+};
+
+struct UndoInfo {
+    std::uint32_t epFile;
+    std::uint8_t castling;
+    std::uint32_t historyCount;
+    std::uint8_t sideToMove;
+    std::array<std::uint8_t, 2> kingSquare;
+    std::uint64_t hashKey;
+    std::uint32_t halfmoveClock;
+};
+
+} // namespace tarvo

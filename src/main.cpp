@@ -1,0 +1,2 @@
+// Placeholder entry point until the command loop lands.
+int main() { return 0; }

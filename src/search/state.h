@@ -1,0 +1,168 @@
+#pragma once
+// The search's working record and everything it holds: ply records, the MultiPV table, the
+// search control (limits, clocks, run state), typed options, history tables and the
+// transposition table. The search reaches the shell (clock, input, output, time rules)
+// only through SearchHooks, so this layer never depends on the UCI layer above it.
+
+#include <array>
+#include <cstdint>
+
+#include "board/types.h"
+#include "search/tt.h"
+
+namespace tarvo {
+
+inline constexpr int Infinity       = 32701;
+inline constexpr int MateScore      = 32700;
+inline constexpr int MateThreshold  = 32636;
+inline constexpr int MaxMultiPv     = 16;
+inline constexpr int HistorySize    = 49920;
+
+struct PlyRecord {
+    Move currentMove = 0;
+    std::uint32_t pvLength = 0;
+    std::array<Move, MaxPly> pv{};
+    Move hashMove = NoMove;
+    Move mateKiller = NoMove;
+    Move killer1 = NoMove;
+    Move killer2 = NoMove;
+};
+
+// Best root lines of the current iteration: lines live in slots, places rank them.
+struct MultiPvTable {
+    std::array<std::array<Move, MaxPly>, MaxMultiPv> lineMoves{};
+    std::array<std::uint64_t, MaxMultiPv> nodes{};
+    std::array<std::int32_t, MaxMultiPv> length{};
+    std::array<std::int32_t, MaxMultiPv> time{};
+    std::array<std::int32_t, MaxMultiPv> score{}; // by place; -Infinity marks an empty place
+    std::array<std::int32_t, MaxMultiPv> slotOfPlace{};
+};
+
+enum SearchRunState : std::int32_t { Stopped = 0, Timed = 1, Untimed = 3 };
+
+struct SearchControl {
+    std::int32_t budgetMs = 0;
+    std::int32_t maxTimeMs = 0;
+    std::int32_t extraMs = 0;
+    std::int32_t maxDepth = 0;
+    std::int32_t nodeLimit = 0;
+    std::int32_t moveTime = 0;
+    std::int32_t pollInterval = 0;
+    std::int32_t pollCountdown = 0;
+    std::int32_t iteration = 0;
+    SearchRunState runState = Stopped;
+    std::uint32_t startTick = 0;
+    std::uint32_t nowTick = 0;
+    std::uint32_t lastInfoTick = 0;
+    std::uint8_t nonFirst = 0;
+    std::uint8_t reSearch = 0;
+    std::int32_t mateIterationSum = 0;
+    std::array<std::int32_t, MaxPly> bestLineChanges{}; // per iteration, -1 at search start
+    // Kept beside the limits: whether this go waits for stop/ponderhit when iterations run out,
+    // and whether a stop arrived in the first iteration (honoured once it completes).
+    bool infiniteOrPonder = false;
+    bool stopPending = false;
+};
+
+enum RateOfPlay : std::int32_t { SlowRate = 0, NormalRate = 1, FastRate = 2 };
+
+struct EngineOptions {
+    std::int32_t hashMegabytes = 16;
+    std::int32_t multiPv = 1;
+    RateOfPlay rateOfPlay = NormalRate;
+};
+
+// Fixed at construction; no option changes them. Depths are in plies.
+struct SearchParams {
+    float maxExtension = 1.25f;
+    float checkExtension = 1.0f;
+    float recaptureExtension = 1.0f;
+    float seventhRankExtension = 0.7f;
+    float singleReplyExtension = 0.5f;
+    float qsCheckExtension = 1.0f;
+    float passedPawnExtension = 0.7f;
+    float qsSingleReplyExtension = 0.1f;
+    std::int32_t razorMargin = 300;
+    float lmrReduction = 1.0f;
+    float lmrMinDepth = 2.5f;
+    float iidMinDepth = 3.0f;
+    float ttMinDepth = 1.0f;
+    float razorMaxDepth = 3.0f;
+    float historyPruningMaxDepth = 4.5f;
+    float iidReduction = 2.0f;
+    float futilityMaxDepth = 3.0f;
+    float nullMinDepth = 2.0f;
+    float futilityMarginDepth = 2.0f;
+    float nullReduction = 3.0f;
+    float qsEntryDepth = 1.0f;
+    float nullVerifyReduction = 4.0f;
+};
+
+// The parameters of one go command; whole numbers are 0 when absent.
+struct SearchLimits {
+    std::int32_t wtime = 0, btime = 0, winc = 0, binc = 0;
+    std::int32_t depth = 0, nodes = 0, mate = 0, movestogo = 0, movetime = 0;
+    bool ponder = false, infinite = false;
+    MoveList searchmoves; // empty: every legal move
+};
+
+struct SearchState;
+
+// What the search needs from the shell above it. Every pointer may be null (a test that
+// searches without a shell): the search then skips the call.
+struct SearchHooks {
+    // Set-up of a search: clock, history clear, TTNewSearch, limits, run state, time budget,
+    // root list (searchmoves or all legal moves), iteration 1.
+    void (*setUp)(SearchState&, const Board&, const SearchLimits&, MoveList& rootMoves);
+    // Node countdown reached zero: read pending input, then check clock and limits.
+    void (*nodePoll)(SearchState&);
+    // After a root move from the fourth iteration on: read pending input.
+    void (*rootPoll)(SearchState&);
+    // Start of an iteration, after the root moves are ordered: easy move, depth lines.
+    void (*iterationStart)(SearchState&, const MoveList& rootMoves);
+    // Before a root move is searched (after it is made); number counts from 1.
+    void (*currentMove)(SearchState&, Move move, int number);
+    // A root move's result: enter it into the MultiPV table and print the lines if it entered.
+    void (*rootResult)(SearchState&, int score, Move move);
+    // After an iteration searched every root move: rule 1 (mate-iteration sum).
+    void (*iterationScored)(SearchState&);
+    // After the best line is planted: rules 2 to 4; true ends the search at once.
+    bool (*iterationDone)(SearchState&);
+    // Iterations ran out: wait for stop or ponderhit where the search must.
+    void (*finalWait)(SearchState&);
+};
+
+struct SearchState {
+    std::array<PlyRecord, MaxPly> plies{};
+    MultiPvTable multiPv{};
+    std::int32_t rootMoveCount = 0;
+    SearchControl control{};
+    std::uint64_t nodes = 0;
+    std::int32_t selDepth = 0;
+    EngineOptions options{};
+    SearchParams params{};
+    std::array<std::int32_t, HistorySize> historyScore{};
+    std::array<std::int32_t, HistorySize> cutoffCount{};
+    std::array<std::int32_t, HistorySize> failCount{};
+    TranspositionTable tt{};
+    SearchHooks hooks{};
+};
+
+// Construction of the search state: every default above, the MultiPV places emptied, and a
+// cleared transposition table of options.hashMegabytes (16 MB). The state is large (history
+// tables): keep it in static or heap storage, never on the stack.
+void InitSearchState(SearchState& state);
+void ReleaseSearchState(SearchState& state);
+
+// Node countdown, run by every alpha-beta and quiescence node: counts the node and, every
+// pollInterval + 1 nodes, lets the shell read input and check the limits.
+inline void CountNode(SearchState& state) {
+    ++state.nodes;
+    if (state.control.pollCountdown-- <= 0) {
+        state.control.pollCountdown = state.control.pollInterval;
+        if (state.hooks.nodePoll)
+            state.hooks.nodePoll(state);
+    }
+}
+
+} // namespace tarvo
