@@ -57,11 +57,14 @@ struct SearchControl {
     std::uint8_t nonFirst = 0;
     std::uint8_t reSearch = 0;
     std::int32_t mateIterationSum = 0;
-    std::array<std::int32_t, MaxPly> bestLineChanges{}; // per iteration, -1 at search start
+    std::array<std::int32_t, MaxPly> bestLineChanges{}; // by iteration number, -1 at search start
     // Kept beside the limits: whether this go waits for stop/ponderhit when iterations run out,
     // and whether a stop arrived in the first iteration (honoured once it completes).
     bool infiniteOrPonder = false;
     bool stopPending = false;
+    // Between iterations: the easy move (NoMove for none) and the previous iteration's best score.
+    Move easyMove = NoMove;
+    std::int32_t previousBestScore = 0;
 };
 
 enum RateOfPlay : std::int32_t { SlowRate = 0, NormalRate = 1, FastRate = 2 };
