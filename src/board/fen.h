@@ -1,0 +1,29 @@
+#pragma once
+// Setting a board up from FEN text, writing it back, and the from-scratch Zobrist key.
+// The reader refuses texts that do not describe a playable position instead of building a
+// half-made board: the engine's invariants (one king per side, rotated boards matching the
+// placement, a key that make-move can update) must hold for every board it searches.
+
+#include <cstdint>
+#include <string>
+
+#include "board/types.h"
+
+namespace tarvo {
+
+inline constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+// Sets `board` from the zero-terminated FEN `text`. Reads placement, side to move, castling
+// rights and the en-passant file; the half-move clock and move number are ignored, so
+// halfmoveClock and historyCount start at 0. Castling rights whose king or rook is not on its
+// home square are dropped. On refusal returns false, leaves `board` as it was and, when
+// `reason` is given, points it at a short static text.
+bool SetFromFen(Board& board, const char* text, const char** reason = nullptr);
+
+// The FEN of `board`: the half-move clock is the board's, the move number is always 1.
+std::string WriteFen(const Board& board);
+
+// The Zobrist key of `board` computed from its pieces, side, rights and en-passant file.
+std::uint64_t ComputeHashKey(const Board& board);
+
+} // namespace tarvo

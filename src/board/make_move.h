@@ -1,0 +1,37 @@
+#pragma once
+// Making and unmaking moves and null moves. Every field of the board, the rotated occupancy
+// boards and the Zobrist key included, is updated incrementally by table loads and XORs; the
+// undo record keeps only what cannot be recomputed cheaply. Moves are trusted to be legal.
+
+#include <array>
+#include <cstdint>
+
+#include "board/types.h"
+
+namespace tarvo {
+
+// CastlingMask[s]: the castling rights that survive a move from or to square s.
+inline constexpr std::array<std::uint8_t, 64> CastlingMask = [] {
+    std::array<std::uint8_t, 64> table{};
+    for (auto& rights : table)
+        rights = 255;
+    table[0]  = 251; // a1: white queen side
+    table[4]  = 250; // e1: both white rights
+    table[7]  = 254; // h1: white king side
+    table[56] = 247; // a8: black queen side
+    table[60] = 245; // e8: both black rights
+    table[63] = 253; // h8: black king side
+    return table;
+}();
+
+// Plays `move` for the side to move and fills `undo`. The half-move clock stops at 255 instead
+// of wrapping; it is only ever compared with 100.
+void MakeMove(Board& board, Move move, UndoInfo& undo);
+// Takes back `move`, given the `undo` filled by the matching MakeMove.
+void UnmakeMove(Board& board, Move move, const UndoInfo& undo);
+
+// Passes the turn: records the key, resets the half-move clock and clears en passant.
+void MakeNullMove(Board& board, UndoInfo& undo);
+void UnmakeNullMove(Board& board, const UndoInfo& undo);
+
+} // namespace tarvo

@@ -1,0 +1,337 @@
+#pragma once
+// Precomputed attack tables, square-pair tables, pawn masks, Zobrist keys, the bit scan and the
+// attack test. Sliding attacks use rotated occupancy boards: every rank, file and diagonal sits
+// on consecutive bits of one of the Board's four occupancy words, so the inner squares of a
+// line read as a 6-bit index with one shift and one mask, and the attack set is a table load.
+// Small tables are built at compile time; the seven 64x64 tables are filled by InitTables(),
+// which the program calls once before any position is set up.
+
+#include <array>
+#include <cstdint>
+
+#include "board/types.h"
+
+namespace tarvo {
+
+using SquareTable = std::array<Bitboard, 64>;
+using PairTable   = std::array<std::array<Bitboard, 64>, 64>;
+
+namespace tables_detail {
+
+constexpr int FileOf(int square) { return square & 7; }
+constexpr int RankOf(int square) { return square >> 3; }
+constexpr Bitboard Bit(int square) { return Bitboard{1} << square; }
+
+// The squares reached by single steps (fileStep, rankStep) from a square, staying on the board.
+constexpr Bitboard StepsFrom(int square, const int (*steps)[2], int count) {
+    Bitboard set = 0;
+    for (int i = 0; i < count; ++i) {
+        const int file = FileOf(square) + steps[i][0];
+        const int rank = RankOf(square) + steps[i][1];
+        if (file >= 0 && file < 8 && rank >= 0 && rank < 8)
+            set |= Bit(8 * rank + file);
+    }
+    return set;
+}
+
+constexpr Bitboard RaysFrom(int square, const int (*directions)[2], int count) {
+    Bitboard set = 0;
+    for (int i = 0; i < count; ++i) {
+        int file = FileOf(square) + directions[i][0];
+        int rank = RankOf(square) + directions[i][1];
+        while (file >= 0 && file < 8 && rank >= 0 && rank < 8) {
+            set |= Bit(8 * rank + file);
+            file += directions[i][0];
+            rank += directions[i][1];
+        }
+    }
+    return set;
+}
+
+inline constexpr int KnightSteps[8][2] = {{1, 2}, {2, 1}, {2, -1}, {1, -2},
+                                          {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
+inline constexpr int KingSteps[8][2]   = {{1, 0}, {1, 1}, {0, 1}, {-1, 1},
+                                          {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
+inline constexpr int DiagonalSteps[4][2] = {{1, 1}, {-1, 1}, {1, -1}, {-1, -1}};
+inline constexpr int StraightSteps[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+
+// A splitmix64 stream: fixed, well-mixed constants, identical on every build and run.
+constexpr std::uint64_t MixedKey(std::uint64_t index) {
+    std::uint64_t z = 0x7a3d1c5b9e2f4861ULL + (index + 1) * 0x9e3779b97f4a7c15ULL;
+    z               = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z               = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+}
+
+} // namespace tables_detail
+
+// SquareBit[s]: the bitboard holding square s alone.
+inline constexpr SquareTable SquareBit = [] {
+    SquareTable table{};
+    for (int square = 0; square < 64; ++square)
+        table[square] = tables_detail::Bit(square);
+    return table;
+}();
+
+// FileRotBit[s]: the bit of square s in the occupiedFiles layout (bit 8*file + 7 - rank).
+inline constexpr SquareTable FileRotBit = [] {
+    SquareTable table{};
+    for (int square = 0; square < 64; ++square)
+        table[square] = tables_detail::Bit(8 * (square & 7) + 7 - (square >> 3));
+    return table;
+}();
+
+// AntiDiagRotBit[s]: the bit of square s in the occupiedAntiDiag layout.
+inline constexpr SquareTable AntiDiagRotBit = [] {
+    SquareTable table{};
+    for (int square = 0; square < 64; ++square)
+        table[square] = tables_detail::Bit((8 * ((square >> 3) + 1) + 9 * (square & 7)) & 63);
+    return table;
+}();
+
+// DiagRotBit[s]: the bit of square s in the occupiedDiag layout.
+inline constexpr SquareTable DiagRotBit = [] {
+    SquareTable table{};
+    for (int square = 0; square < 64; ++square)
+        table[square] = tables_detail::Bit((8 * (square >> 3) - 7 * (square & 7)) & 63);
+    return table;
+}();
+
+// PawnAttacks[c][s]: the squares a pawn of colour c on s attacks. Read backwards,
+// PawnAttacks[c ^ 1][s] is where a pawn of colour c must stand to attack s.
+inline constexpr std::array<SquareTable, 2> PawnAttacks = [] {
+    std::array<SquareTable, 2> table{};
+    constexpr int whiteSteps[2][2] = {{-1, 1}, {1, 1}};
+    constexpr int blackSteps[2][2] = {{-1, -1}, {1, -1}};
+    for (int square = 0; square < 64; ++square) {
+        table[White][square] = tables_detail::StepsFrom(square, whiteSteps, 2);
+        table[Black][square] = tables_detail::StepsFrom(square, blackSteps, 2);
+    }
+    return table;
+}();
+
+// KnightAttacks[s]: the squares a knight standing on s attacks.
+inline constexpr SquareTable KnightAttacks = [] {
+    SquareTable table{};
+    for (int square = 0; square < 64; ++square)
+        table[square] = tables_detail::StepsFrom(square, tables_detail::KnightSteps, 8);
+    return table;
+}();
+
+// KingAttacks[s]: the squares next to s.
+inline constexpr SquareTable KingAttacks = [] {
+    SquareTable table{};
+    for (int square = 0; square < 64; ++square)
+        table[square] = tables_detail::StepsFrom(square, tables_detail::KingSteps, 8);
+    return table;
+}();
+
+// BishopEmptyAttacks[s]: both diagonals through s on an empty board, s excluded.
+inline constexpr SquareTable BishopEmptyAttacks = [] {
+    SquareTable table{};
+    for (int square = 0; square < 64; ++square)
+        table[square] = tables_detail::RaysFrom(square, tables_detail::DiagonalSteps, 4);
+    return table;
+}();
+
+// RookEmptyAttacks[s]: rank and file through s on an empty board, s excluded.
+inline constexpr SquareTable RookEmptyAttacks = [] {
+    SquareTable table{};
+    for (int square = 0; square < 64; ++square)
+        table[square] = tables_detail::RaysFrom(square, tables_detail::StraightSteps, 4);
+    return table;
+}();
+
+// QueenEmptyAttacks[s]: all eight lines from s on an empty board.
+inline constexpr SquareTable QueenEmptyAttacks = [] {
+    SquareTable table{};
+    for (int square = 0; square < 64; ++square)
+        table[square] = BishopEmptyAttacks[square] | RookEmptyAttacks[square];
+    return table;
+}();
+
+// FileMask[f]: the eight squares of file f.
+inline constexpr std::array<Bitboard, 8> FileMask = {
+    0x0101010101010101ULL, 0x0202020202020202ULL, 0x0404040404040404ULL, 0x0808080808080808ULL,
+    0x1010101010101010ULL, 0x2020202020202020ULL, 0x4040404040404040ULL, 0x8080808080808080ULL};
+
+// AdjacentFilesMask[f]: the files beside file f (one file for a and h).
+inline constexpr std::array<Bitboard, 8> AdjacentFilesMask = [] {
+    std::array<Bitboard, 8> table{};
+    for (int file = 0; file < 8; ++file)
+        table[file] = (file > 0 ? FileMask[file - 1] : 0) | (file < 7 ? FileMask[file + 1] : 0);
+    return table;
+}();
+
+// RankMask[r]: the squares of rank r for r in 0..6; entry 7 is deliberately empty, and code
+// that indexes it gets no squares.
+inline constexpr std::array<Bitboard, 8> RankMask = {0xffULL,         0xff00ULL,
+                                                     0xff0000ULL,     0xff000000ULL,
+                                                     0xff00000000ULL, 0xff0000000000ULL,
+                                                     0xff000000000000ULL, 0};
+
+// RanksAhead[c][r]: every square on the ranks strictly ahead of rank r, seen from colour c.
+inline constexpr std::array<std::array<Bitboard, 8>, 2> RanksAhead = [] {
+    std::array<std::array<Bitboard, 8>, 2> table{};
+    for (int rank = 0; rank < 8; ++rank) {
+        table[White][rank] = rank == 7 ? 0 : ~Bitboard{0} << (8 * (rank + 1));
+        table[Black][rank] = rank == 0 ? 0 : ~Bitboard{0} >> (8 * (8 - rank));
+    }
+    return table;
+}();
+
+// FrontSpan[c][s]: own and adjacent files, ranks strictly ahead of s for colour c.
+inline constexpr std::array<SquareTable, 2> FrontSpan = [] {
+    std::array<SquareTable, 2> table{};
+    for (int colour = 0; colour < 2; ++colour)
+        for (int square = 0; square < 64; ++square)
+            table[colour][square] = (FileMask[square & 7] | AdjacentFilesMask[square & 7]) &
+                                    RanksAhead[colour][square >> 3];
+    return table;
+}();
+
+// AdjacentFilesAhead[c][s]: adjacent files only, ranks strictly ahead of s for colour c.
+inline constexpr std::array<SquareTable, 2> AdjacentFilesAhead = [] {
+    std::array<SquareTable, 2> table{};
+    for (int colour = 0; colour < 2; ++colour)
+        for (int square = 0; square < 64; ++square)
+            table[colour][square] =
+                AdjacentFilesMask[square & 7] & RanksAhead[colour][square >> 3];
+    return table;
+}();
+
+// PopCount8[b]: the number of set bits of the byte b.
+inline constexpr std::array<std::uint8_t, 256> PopCount8 = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (int value = 0; value < 256; ++value)
+        for (int bits = value; bits != 0; bits &= bits - 1)
+            ++table[value];
+    return table;
+}();
+
+// AntiDiagShift[s]: first bit of the 6-bit window of the a8-h1 diagonal through s in
+// occupiedAntiDiag. h8's diagonal is h8 alone and gets 64, so lookups take it modulo 64.
+inline constexpr std::array<int, 64> AntiDiagShift = [] {
+    std::array<int, 64> table{};
+    for (int square = 0; square < 64; ++square) {
+        const int d   = (square >> 3) + (square & 7);
+        table[square] = d <= 6 ? 8 * (d + 1) + 1 : 9 * (d - 7) + 1;
+    }
+    return table;
+}();
+
+// DiagShift[s]: first bit of the 6-bit window of the a1-h8 diagonal through s in occupiedDiag.
+inline constexpr std::array<int, 64> DiagShift = [] {
+    std::array<int, 64> table{};
+    for (int square = 0; square < 64; ++square) {
+        const int e   = (square & 7) - (square >> 3);
+        table[square] = e <= 0 ? 1 - 8 * e : 65 - 7 * e;
+    }
+    return table;
+}();
+
+// Sliding attacks [square][6-bit occupancy of the line's inner squares]: the squares reached
+// in both directions up to and including the first occupied one; pieces of either colour block.
+extern PairTable RankAttacks;
+extern PairTable FileAttacks;
+extern PairTable AntiDiagAttacks;
+extern PairTable DiagAttacks;
+
+// Square pairs [a][b], all empty unless a != b share a rank, file or diagonal.
+// LineThrough[a][b]: the whole line through a and b, edge to edge, both included.
+extern PairTable LineThrough;
+// Between[a][b]: the squares strictly between a and b.
+extern PairTable Between;
+// BehindSquare[a][b]: the neighbour of a on the line, on the side away from b (or none).
+extern PairTable BehindSquare;
+
+// Zobrist keys. PieceKey[(type - 1) + 6 * colour][square]; SideKey when Black is to move;
+// CastleKey[rights] = XOR of CastleBaseKey[j] over the set bits j, so
+// CastleKey[a] ^ CastleKey[b] == CastleKey[a ^ b]; EnPassantKey[epFile] for epFile 1..8
+// (entry 0 is 0, so an empty en-passant file adds nothing).
+inline constexpr std::array<SquareTable, 12> PieceKey = [] {
+    std::array<SquareTable, 12> table{};
+    for (int row = 0; row < 12; ++row)
+        for (int square = 0; square < 64; ++square)
+            table[row][square] = tables_detail::MixedKey(64 * row + square);
+    return table;
+}();
+inline constexpr std::uint64_t SideKey = tables_detail::MixedKey(768);
+inline constexpr std::array<std::uint64_t, 4> CastleBaseKey = {
+    tables_detail::MixedKey(769), tables_detail::MixedKey(770), tables_detail::MixedKey(771),
+    tables_detail::MixedKey(772)};
+inline constexpr std::array<std::uint64_t, 16> CastleKey = [] {
+    std::array<std::uint64_t, 16> table{};
+    for (int rights = 0; rights < 16; ++rights)
+        for (int bit = 0; bit < 4; ++bit)
+            if (rights & (1 << bit))
+                table[rights] ^= CastleBaseKey[bit];
+    return table;
+}();
+inline constexpr std::array<std::uint64_t, 9> EnPassantKey = [] {
+    std::array<std::uint64_t, 9> table{};
+    for (int file = 1; file <= 8; ++file)
+        table[file] = tables_detail::MixedKey(772 + file);
+    return table;
+}();
+
+// BitScanTable[(lowest bit * BitScanMagic) >> 58]: the index of that lowest bit. The
+// multiplier is a de Bruijn sequence, so the 64 products give 64 distinct top-six-bit values.
+inline constexpr std::uint64_t BitScanMagic = 0x218a392cfd376afULL;
+inline constexpr std::array<std::uint8_t, 64> BitScanTable = [] {
+    std::array<std::uint8_t, 64> table{};
+    for (int i = 0; i < 64; ++i)
+        table[((Bitboard{1} << i) * BitScanMagic) >> 58] = static_cast<std::uint8_t>(i);
+    return table;
+}();
+
+// The index of the lowest set bit; `set` must not be empty.
+constexpr int BitScan(Bitboard set) {
+    return BitScanTable[((set & (0 - set)) * BitScanMagic) >> 58];
+}
+
+// Sliding attacks from `square` with the board's occupancy. Both colours block; callers remove
+// their own pieces where they want moves.
+inline Bitboard RankAttacksFrom(const Board& board, int square) {
+    return RankAttacks[square][(board.occupied >> ((square & 56) + 1)) & 63];
+}
+inline Bitboard FileAttacksFrom(const Board& board, int square) {
+    return FileAttacks[square][(board.occupiedFiles >> (((square & 7) << 3) + 1)) & 63];
+}
+inline Bitboard AntiDiagAttacksFrom(const Board& board, int square) {
+    return AntiDiagAttacks[square][(board.occupiedAntiDiag >> (AntiDiagShift[square] & 63)) & 63];
+}
+inline Bitboard DiagAttacksFrom(const Board& board, int square) {
+    return DiagAttacks[square][(board.occupiedDiag >> DiagShift[square]) & 63];
+}
+inline Bitboard BishopAttacksFrom(const Board& board, int square) {
+    return AntiDiagAttacksFrom(board, square) | DiagAttacksFrom(board, square);
+}
+inline Bitboard RookAttacksFrom(const Board& board, int square) {
+    return RankAttacksFrom(board, square) | FileAttacksFrom(board, square);
+}
+inline Bitboard QueenAttacksFrom(const Board& board, int square) {
+    return BishopAttacksFrom(board, square) | RookAttacksFrom(board, square);
+}
+
+// Whether a piece of `byColour` attacks `square`. Pieces of both colours block lines,
+// including the king of the side being attacked, so the square behind an attacked king on the
+// attacking line reads as safe.
+inline bool IsSquareAttacked(const Board& board, int byColour, int square) {
+    const Bitboard mine = board.colour[byColour];
+    if (PawnAttacks[byColour ^ 1][square] & (board.pieces[Pawn] | board.pieces[Bishop]) & mine)
+        return true;
+    if (KnightAttacks[square] & board.pieces[Knight] & mine)
+        return true;
+    if (KingAttacks[square] & (board.pieces[King] | board.pieces[Queen]) & mine)
+        return true;
+    const Bitboard queens = board.pieces[Queen] & mine;
+    if (BishopAttacksFrom(board, square) & ((board.pieces[Bishop] & mine) | queens))
+        return true;
+    return (RookAttacksFrom(board, square) & ((board.pieces[Rook] & mine) | queens)) != 0;
+}
+
+// Fills the run-time tables. Called once, before the first position is set up.
+void InitTables();
+
+} // namespace tarvo
