@@ -1,0 +1,262 @@
+#include "board/fen.h"
+
+#include "board/tables.h"
+
+namespace tarvo {
+
+namespace {
+
+constexpr const char* PieceLetters = " pnbrqk";
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+const char* SkipBlanks(const char* text) {
+    while (IsBlank(*text))
+        ++text;
+    return text;
+}
+
+const char* SkipField(const char* text) {
+    while (*text != '\0' && !IsBlank(*text))
+        ++text;
+    return text;
+}
+
+int PieceFromLetter(char letter) {
+    switch (letter | 0x20) {
+    case 'p': return Pawn;
+    case 'n': return Knight;
+    case 'b': return Bishop;
+    case 'r': return Rook;
+    case 'q': return Queen;
+    case 'k': return King;
+    default: return NoPiece;
+    }
+}
+
+int CountBits(Bitboard set) {
+    int count = 0;
+    for (; set != 0; set &= set - 1)
+        ++count;
+    return count;
+}
+
+void PutPiece(Board& board, int colour, int type, int square) {
+    board.squares[square] = static_cast<std::uint8_t>(type);
+    board.pieces[type] |= SquareBit[square];
+    board.colour[colour] |= SquareBit[square];
+    if (type == King)
+        board.kingSquare[colour] = static_cast<std::uint8_t>(square);
+}
+
+// Reads the placement field into `board`; returns where the field ends, or nullptr.
+const char* ReadPlacement(Board& board, const char* text, const char** reason) {
+    int rank = 7;
+    int file = 0;
+    for (;; ++text) {
+        const char c = *text;
+        if (c == '\0') {
+            *reason = "fen: text ends inside the piece placement";
+            return nullptr;
+        }
+        if (IsBlank(c))
+            break;
+        if (c >= '1' && c <= '8') {
+            file += c - '0';
+            if (file > 8) {
+                *reason = "fen: rank does not add up to 8 squares";
+                return nullptr;
+            }
+        } else if (c == '/') {
+            if (file != 8) {
+                *reason = "fen: rank does not add up to 8 squares";
+                return nullptr;
+            }
+            if (rank == 0) {
+                *reason = "fen: more than 8 ranks";
+                return nullptr;
+            }
+            --rank;
+            file = 0;
+        } else if (const int type = PieceFromLetter(c); type != NoPiece) {
+            if (file >= 8) {
+                *reason = "fen: rank does not add up to 8 squares";
+                return nullptr;
+            }
+            PutPiece(board, (c & 0x20) ? Black : White, type, 8 * rank + file);
+            ++file;
+        } else {
+            *reason = "fen: unknown character in the piece placement";
+            return nullptr;
+        }
+    }
+    if (rank != 0) {
+        *reason = "fen: fewer than 8 ranks";
+        return nullptr;
+    }
+    if (file != 8) {
+        *reason = "fen: rank does not add up to 8 squares";
+        return nullptr;
+    }
+    return text;
+}
+
+// The reasons a set of pieces cannot be played from, or nullptr when it can.
+const char* CheckPieces(const Board& board) {
+    for (int colour = White; colour <= Black; ++colour) {
+        if (CountBits(board.pieces[King] & board.colour[colour]) != 1)
+            return "fen: each side needs exactly one king";
+        if (CountBits(board.colour[colour]) > 16)
+            return "fen: more than 16 pieces of one side";
+    }
+    if (board.pieces[Pawn] & (RankMask[0] | 0xff00000000000000ULL))
+        return "fen: pawn on the first or last rank";
+    return nullptr;
+}
+
+// Castling rights whose king and rook are not both on their home squares.
+std::uint8_t UnbackedRights(const Board& board) {
+    struct Right {
+        int bit, colour, king, rook;
+    };
+    constexpr Right rights[4] = {{WhiteKingSide, White, 4, 7},
+                                 {BlackKingSide, Black, 60, 63},
+                                 {WhiteQueenSide, White, 4, 0},
+                                 {BlackQueenSide, Black, 60, 56}};
+    std::uint8_t missing = 0;
+    for (const Right& right : rights) {
+        const Bitboard own = board.colour[right.colour];
+        if (!(board.pieces[King] & own & SquareBit[right.king]) ||
+            !(board.pieces[Rook] & own & SquareBit[right.rook]))
+            missing |= static_cast<std::uint8_t>(right.bit);
+    }
+    return missing;
+}
+
+} // namespace
+
+bool SetFromFen(Board& board, const char* text, const char** reason) {
+    const char* ignored = nullptr;
+    if (reason == nullptr)
+        reason = &ignored;
+    if (text == nullptr) {
+        *reason = "fen: no text";
+        return false;
+    }
+
+    // Value-initialised, so the history array copied below holds no indeterminate values.
+    Board parsed{};
+    parsed.sideToMove = White;
+
+    text = ReadPlacement(parsed, SkipBlanks(text), reason);
+    if (text == nullptr)
+        return false;
+    if (const char* problem = CheckPieces(parsed)) {
+        *reason = problem;
+        return false;
+    }
+
+    text = SkipBlanks(text);
+    if (*text == '\0') {
+        *reason = "fen: no side to move";
+        return false;
+    }
+    if (*text == 'b')
+        parsed.sideToMove = Black;
+    text = SkipBlanks(SkipField(text));
+
+    for (; *text != '\0' && !IsBlank(*text); ++text) {
+        switch (*text) {
+        case 'K': parsed.castling |= WhiteKingSide; break;
+        case 'Q': parsed.castling |= WhiteQueenSide; break;
+        case 'k': parsed.castling |= BlackKingSide; break;
+        case 'q': parsed.castling |= BlackQueenSide; break;
+        default: break;
+        }
+    }
+    parsed.castling &= static_cast<std::uint8_t>(~UnbackedRights(parsed));
+
+    text = SkipBlanks(text);
+    if (*text >= 'a' && *text <= 'h')
+        parsed.epFile = static_cast<std::uint8_t>(*text - 'a' + 1);
+
+    parsed.occupied = parsed.colour[White] | parsed.colour[Black];
+    for (Bitboard set = parsed.occupied; set != 0; set &= set - 1) {
+        const int square = BitScan(set);
+        parsed.occupiedFiles |= FileRotBit[square];
+        parsed.occupiedAntiDiag |= AntiDiagRotBit[square];
+        parsed.occupiedDiag |= DiagRotBit[square];
+    }
+
+    const int mover = parsed.sideToMove;
+    if (IsSquareAttacked(parsed, mover, parsed.kingSquare[mover ^ 1])) {
+        *reason = "fen: the side not to move is in check";
+        return false;
+    }
+
+    parsed.hashKey = ComputeHashKey(parsed);
+    board          = parsed;
+    return true;
+}
+
+std::uint64_t ComputeHashKey(const Board& board) {
+    std::uint64_t key = 0;
+    for (int colour = White; colour <= Black; ++colour) {
+        for (Bitboard set = board.colour[colour]; set != 0; set &= set - 1) {
+            const int square = BitScan(set);
+            key ^= PieceKey[board.squares[square] - 1 + 6 * colour][square];
+        }
+    }
+    if (board.sideToMove == Black)
+        key ^= SideKey;
+    key ^= CastleKey[board.castling & 15];
+    if (board.epFile >= 1 && board.epFile <= 8)
+        key ^= EnPassantKey[board.epFile];
+    return key;
+}
+
+std::string WriteFen(const Board& board) {
+    std::string fen;
+    for (int rank = 7; rank >= 0; --rank) {
+        int empty = 0;
+        for (int file = 0; file < 8; ++file) {
+            const int square = 8 * rank + file;
+            const int type   = board.squares[square];
+            if (type == NoPiece) {
+                ++empty;
+                continue;
+            }
+            if (empty > 0)
+                fen += static_cast<char>('0' + empty);
+            empty        = 0;
+            const char c = PieceLetters[type];
+            fen += (board.colour[White] & SquareBit[square]) ? static_cast<char>(c - 0x20) : c;
+        }
+        if (empty > 0)
+            fen += static_cast<char>('0' + empty);
+        if (rank > 0)
+            fen += '/';
+    }
+    fen += board.sideToMove == White ? " w " : " b ";
+    if (board.castling == 0)
+        fen += '-';
+    if (board.castling & WhiteKingSide)
+        fen += 'K';
+    if (board.castling & WhiteQueenSide)
+        fen += 'Q';
+    if (board.castling & BlackKingSide)
+        fen += 'k';
+    if (board.castling & BlackQueenSide)
+        fen += 'q';
+    if (board.epFile >= 1 && board.epFile <= 8) {
+        fen += ' ';
+        fen += static_cast<char>('a' + board.epFile - 1);
+        fen += board.sideToMove == White ? '6' : '3';
+    } else {
+        fen += " -";
+    }
+    fen += ' ' + std::to_string(board.halfmoveClock) + " 1";
+    return fen;
+}
+
+} // namespace tarvo

@@ -1,0 +1,344 @@
+#include "board/movegen.h"
+
+#include "board/make_move.h"
+#include "board/tables.h"
+
+namespace tarvo {
+
+namespace {
+
+// A piece on the board's edge cannot be pinned along a diagonal, nor a corner piece along a
+// rank or file, so the pin search skips them.
+constexpr Bitboard DiagonalPinCandidates = 0x007e7e7e7e7e7e00ULL;
+constexpr Bitboard StraightPinCandidates = 0x7effffffffffff7eULL;
+
+constexpr Bitboard FileA   = 0x0101010101010101ULL;
+constexpr Bitboard FileH   = 0x8080808080808080ULL;
+constexpr Bitboard Rank1   = 0x00000000000000ffULL;
+constexpr Bitboard Rank3   = 0x0000000000ff0000ULL;
+constexpr Bitboard Rank6   = 0x0000ff0000000000ULL;
+constexpr Bitboard Rank8   = 0xff00000000000000ULL;
+constexpr Bitboard Rank2   = 0x000000000000ff00ULL;
+constexpr Bitboard Rank7   = 0x00ff000000000000ULL;
+
+enum Orientation { Diag, AntiDiag, RankLine, FileLine };
+
+template <Orientation line>
+inline Bitboard LineAttacks(const Board& board, int square) {
+    if constexpr (line == Diag)
+        return DiagAttacksFrom(board, square);
+    else if constexpr (line == AntiDiag)
+        return AntiDiagAttacksFrom(board, square);
+    else if constexpr (line == RankLine)
+        return RankAttacksFrom(board, square);
+    else
+        return FileAttacksFrom(board, square);
+}
+
+inline void Add(MoveList& list, Move move) { list.moves[list.count++] = move; }
+
+// A pawn move to `to`, as four promotions (queen, knight, rook, bishop) on the last rank.
+inline void AddPawnMove(MoveList& list, int from, int to, int captured, Bitboard lastRank) {
+    const Move move = MakeMoveWord(from, to, Pawn, captured);
+    if (SquareBit[to] & lastRank) {
+        Add(list, move | PromotionWord(0));
+        Add(list, move | PromotionWord(1));
+        Add(list, move | PromotionWord(2));
+        Add(list, move | PromotionWord(3));
+    } else {
+        Add(list, move);
+    }
+}
+
+// One move to each square of `targets`, capturing whatever stands there.
+inline void AddMovesTo(MoveList& list, const Board& board, int from, int piece, Bitboard targets) {
+    for (; targets != 0; targets &= targets - 1) {
+        const int to = BitScan(targets);
+        Add(list, MakeMoveWord(from, to, piece, board.squares[to]));
+    }
+}
+
+// Whether the king on `king` would stand attacked by a slider after an en-passant capture
+// from `from` to `target` that removes the pawn on `victim`. The rank is the case that
+// arises in play (both pawns leave the king's rank); the diagonals guard boards whose
+// en-passant file was given by a FEN text rather than by the double step itself.
+bool EnPassantExposesKing(const Board& board, int king, int from, int target, int victim,
+                          Bitboard diagonalSliders, Bitboard straightSliders) {
+    const Bitboard occupied = board.occupied ^ SquareBit[from] ^ SquareBit[victim] ^ SquareBit[target];
+    if (RankAttacks[king][(occupied >> ((king & 56) + 1)) & 63] & straightSliders)
+        return true;
+    if (diagonalSliders == 0)
+        return false;
+    const Bitboard diag = board.occupiedDiag ^ DiagRotBit[from] ^ DiagRotBit[victim] ^ DiagRotBit[target];
+    if (DiagAttacks[king][(diag >> DiagShift[king]) & 63] & diagonalSliders)
+        return true;
+    const Bitboard anti = board.occupiedAntiDiag ^ AntiDiagRotBit[from] ^ AntiDiagRotBit[victim] ^
+                          AntiDiagRotBit[target];
+    return (AntiDiagAttacks[king][(anti >> (AntiDiagShift[king] & 63)) & 63] & diagonalSliders) != 0;
+}
+
+struct CheckInfo {
+    int count           = 0;
+    Bitboard checkers   = 0; // checking pawns and sliders
+    Bitboard blockMask  = 0; // a checking knight, and the squares between king and slider
+    Bitboard behindMask = 0; // the square behind the king on each checking line
+};
+
+// Slider checks along one line orientation through the king. Every checker is counted, so a
+// set-up position with two checkers on one line still reads as a double check.
+inline void FindLineChecks(int king, Bitboard attacks, Bitboard sliders, CheckInfo& check) {
+    for (Bitboard hits = attacks & sliders; hits != 0; hits &= hits - 1) {
+        const int square = BitScan(hits);
+        ++check.count;
+        check.checkers |= SquareBit[square];
+        check.blockMask |= Between[king][square];
+        check.behindMask |= BehindSquare[king][square];
+    }
+}
+
+// Pins along one orientation: marks pinned pieces and, when `emit` is set, adds the moves
+// they keep along the pin line.
+template <Orientation line>
+inline void FindLinePins(const Board& board, MoveList& list, int king, Bitboard rays,
+                         Bitboard sliders, Bitboard& pinned, bool emit) {
+    const int side        = board.sideToMove;
+    const Bitboard own    = board.colour[side];
+    constexpr bool diagonal = line == Diag || line == AntiDiag;
+    Bitboard candidates =
+        rays & own & (diagonal ? DiagonalPinCandidates : StraightPinCandidates);
+    for (; candidates != 0; candidates &= candidates - 1) {
+        const int square      = BitScan(candidates);
+        const Bitboard attack = LineAttacks<line>(board, square);
+        const Bitboard pinners = attack & sliders;
+        if (pinners == 0)
+            continue;
+        pinned |= SquareBit[square];
+        if (!emit)
+            continue;
+        const int piece = board.squares[square];
+        if (piece == Queen || piece == (diagonal ? Bishop : Rook)) {
+            AddMovesTo(list, board, square, piece, attack & ~SquareBit[king]);
+        } else if (piece == Pawn && diagonal) {
+            const int pinner        = BitScan(pinners);
+            const Bitboard lastRank = side == White ? Rank8 : Rank1;
+            if (PawnAttacks[side][square] & SquareBit[pinner]) {
+                AddPawnMove(list, square, pinner, board.squares[pinner], lastRank);
+            } else if (board.epFile != 0) {
+                // The pawn stays on the pin line when the en-passant target lies on it, on
+                // either side of the pawn.
+                const int target = side == White ? 39 + board.epFile : 15 + board.epFile;
+                const int victim = side == White ? 31 + board.epFile : 23 + board.epFile;
+                const int opp    = side ^ 1;
+                const Bitboard straight =
+                    (board.pieces[Rook] | board.pieces[Queen]) & board.colour[opp];
+                if ((PawnAttacks[side][square] & attack & SquareBit[target] & ~board.occupied) &&
+                    (board.pieces[Pawn] & board.colour[opp] & SquareBit[victim]) &&
+                    !EnPassantExposesKing(board, king, square, target, victim, sliders, straight))
+                    Add(list, MakeMoveWord(square, target, Pawn, Pawn, EnPassantFlag));
+            }
+        } else if (piece == Pawn && line == FileLine) {
+            const int ahead = side == White ? square + 8 : square - 8;
+            if (!(board.occupied & SquareBit[ahead])) {
+                Add(list, MakeMoveWord(square, ahead, Pawn));
+                const int twoAhead = side == White ? square + 16 : square - 16;
+                if ((SquareBit[square] & (side == White ? Rank2 : Rank7)) &&
+                    !(board.occupied & SquareBit[twoAhead]))
+                    Add(list, MakeMoveWord(square, twoAhead, Pawn, NoPiece, DoubleStepFlag));
+            }
+        }
+    }
+}
+
+template <int side>
+void GenerateFor(const Board& board, MoveList& list) {
+    constexpr int opp          = side ^ 1;
+    const int king             = board.kingSquare[side];
+    const Bitboard own         = board.colour[side];
+    const Bitboard enemy       = board.colour[opp];
+    const Bitboard occupied    = board.occupied;
+    const Bitboard diagonal    = (board.pieces[Bishop] | board.pieces[Queen]) & enemy;
+    const Bitboard straight    = (board.pieces[Rook] | board.pieces[Queen]) & enemy;
+    const Bitboard enemyPawns  = board.pieces[Pawn] & enemy;
+    constexpr Bitboard lastRank = side == White ? Rank8 : Rank1;
+
+    CheckInfo check;
+    const Bitboard knightCheckers = KnightAttacks[king] & board.pieces[Knight] & enemy;
+    if (knightCheckers) {
+        check.count = (knightCheckers & (knightCheckers - 1)) ? 2 : 1;
+        check.blockMask |= knightCheckers;
+    }
+    bool epPawnChecks             = false;
+    const Bitboard pawnCheckers   = PawnAttacks[side][king] & enemyPawns;
+    if (pawnCheckers) {
+        check.count += (pawnCheckers & (pawnCheckers - 1)) ? 2 : 1;
+        check.checkers |= pawnCheckers;
+        if (board.epFile != 0) {
+            const int victim = side == White ? 31 + board.epFile : 23 + board.epFile;
+            epPawnChecks     = (pawnCheckers & SquareBit[victim]) != 0;
+        }
+    }
+
+    Bitboard diagRays = 0, antiRays = 0, rankRays = 0, fileRays = 0;
+    if (diagonal) {
+        diagRays = DiagAttacksFrom(board, king);
+        antiRays = AntiDiagAttacksFrom(board, king);
+        FindLineChecks(king, diagRays, diagonal, check);
+        FindLineChecks(king, antiRays, diagonal, check);
+    }
+    if (straight) {
+        rankRays = RankAttacksFrom(board, king);
+        fileRays = FileAttacksFrom(board, king);
+        FindLineChecks(king, rankRays, straight, check);
+        FindLineChecks(king, fileRays, straight, check);
+    }
+
+    // Pinned pieces' moves cannot answer a check, so in check the pins are only marked.
+    const bool emitPinned = check.count == 0;
+    Bitboard pinned       = 0;
+    if (diagonal) {
+        FindLinePins<Diag>(board, list, king, diagRays, diagonal, pinned, emitPinned);
+        FindLinePins<AntiDiag>(board, list, king, antiRays, diagonal, pinned, emitPinned);
+    }
+    if (straight) {
+        FindLinePins<RankLine>(board, list, king, rankRays, straight, pinned, emitPinned);
+        FindLinePins<FileLine>(board, list, king, fileRays, straight, pinned, emitPinned);
+    }
+    const Bitboard free = own & ~pinned;
+
+    if (check.count != 0)
+        list.count = 0;
+
+    if (check.count < 2) {
+        if (check.count == 0) {
+            constexpr int home = side == White ? 4 : 60;
+            constexpr Bitboard kingSideEmpty  = side == White ? 0x60ULL : 0x6000000000000000ULL;
+            constexpr Bitboard queenSideEmpty = side == White ? 0x0eULL : 0x0e00000000000000ULL;
+            if ((board.castling & (1 << side)) && !(occupied & kingSideEmpty) &&
+                !IsSquareAttacked(board, opp, home + 1) && !IsSquareAttacked(board, opp, home + 2))
+                Add(list, MakeMoveWord(home, home + 2, King, NoPiece, CastlingFlag));
+            if ((board.castling & (4 << side)) && !(occupied & queenSideEmpty) &&
+                !IsSquareAttacked(board, opp, home - 1) && !IsSquareAttacked(board, opp, home - 2))
+                Add(list, MakeMoveWord(home, home - 2, King, NoPiece, CastlingFlag));
+        }
+
+        if (board.epFile != 0 && (check.count == 0 || epPawnChecks)) {
+            const int target = side == White ? 39 + board.epFile : 15 + board.epFile;
+            const int victim = side == White ? 31 + board.epFile : 23 + board.epFile;
+            if ((enemyPawns & SquareBit[victim]) && !(occupied & SquareBit[target])) {
+                for (Bitboard capturers = PawnAttacks[opp][target] & free & board.pieces[Pawn];
+                     capturers != 0; capturers &= capturers - 1) {
+                    const int from = BitScan(capturers);
+                    if (!EnPassantExposesKing(board, king, from, target, victim, diagonal,
+                                              straight))
+                        Add(list, MakeMoveWord(from, target, Pawn, Pawn, EnPassantFlag));
+                }
+            }
+        }
+
+        Bitboard targets = ~own;
+        if (check.count != 0)
+            targets &= check.checkers | check.blockMask;
+
+        for (Bitboard set = board.pieces[Knight] & free; set != 0; set &= set - 1) {
+            const int from = BitScan(set);
+            AddMovesTo(list, board, from, Knight, KnightAttacks[from] & targets);
+        }
+        for (Bitboard set = board.pieces[Bishop] & free; set != 0; set &= set - 1) {
+            const int from = BitScan(set);
+            AddMovesTo(list, board, from, Bishop, BishopAttacksFrom(board, from) & targets);
+        }
+        for (Bitboard set = board.pieces[Rook] & free; set != 0; set &= set - 1) {
+            const int from = BitScan(set);
+            AddMovesTo(list, board, from, Rook, RookAttacksFrom(board, from) & targets);
+        }
+        for (Bitboard set = board.pieces[Queen] & free; set != 0; set &= set - 1) {
+            const int from = BitScan(set);
+            AddMovesTo(list, board, from, Queen, QueenAttacksFrom(board, from) & targets);
+        }
+
+        const Bitboard pawns     = board.pieces[Pawn] & free;
+        const Bitboard empty     = ~occupied;
+        const Bitboard captureTo = enemy & targets;
+        if constexpr (side == White) {
+            for (Bitboard set = ((pawns & ~FileA) << 7) & captureTo; set; set &= set - 1) {
+                const int to = BitScan(set);
+                AddPawnMove(list, to - 7, to, board.squares[to], lastRank);
+            }
+            for (Bitboard set = ((pawns & ~FileH) << 9) & captureTo; set; set &= set - 1) {
+                const int to = BitScan(set);
+                AddPawnMove(list, to - 9, to, board.squares[to], lastRank);
+            }
+            const Bitboard single = (pawns << 8) & empty;
+            for (Bitboard set = single & targets; set; set &= set - 1) {
+                const int to = BitScan(set);
+                AddPawnMove(list, to - 8, to, NoPiece, lastRank);
+            }
+            for (Bitboard set = ((single & Rank3) << 8) & empty & targets; set; set &= set - 1) {
+                const int to = BitScan(set);
+                Add(list, MakeMoveWord(to - 16, to, Pawn, NoPiece, DoubleStepFlag));
+            }
+        } else {
+            for (Bitboard set = ((pawns & ~FileH) >> 7) & captureTo; set; set &= set - 1) {
+                const int to = BitScan(set);
+                AddPawnMove(list, to + 7, to, board.squares[to], lastRank);
+            }
+            for (Bitboard set = ((pawns & ~FileA) >> 9) & captureTo; set; set &= set - 1) {
+                const int to = BitScan(set);
+                AddPawnMove(list, to + 9, to, board.squares[to], lastRank);
+            }
+            const Bitboard single = (pawns >> 8) & empty;
+            for (Bitboard set = single & targets; set; set &= set - 1) {
+                const int to = BitScan(set);
+                AddPawnMove(list, to + 8, to, NoPiece, lastRank);
+            }
+            for (Bitboard set = ((single & Rank6) >> 8) & empty & targets; set; set &= set - 1) {
+                const int to = BitScan(set);
+                Add(list, MakeMoveWord(to + 16, to, Pawn, NoPiece, DoubleStepFlag));
+            }
+        }
+    }
+
+    // King destinations are tested with the king still on its square; behindMask removes
+    // the one square that occupancy shows wrongly as safe.
+    const Bitboard enemyKing = board.pieces[King] & enemy;
+    const Bitboard knights   = board.pieces[Knight] & enemy;
+    const bool anySliders    = (diagonal | straight) != 0;
+    for (Bitboard set = KingAttacks[king] & ~own & ~check.blockMask & ~check.behindMask; set;
+         set &= set - 1) {
+        const int to = BitScan(set);
+        if ((PawnAttacks[side][to] & enemyPawns) || (KnightAttacks[to] & knights) ||
+            (KingAttacks[to] & enemyKing))
+            continue;
+        if (anySliders && ((BishopAttacksFrom(board, to) & diagonal) ||
+                           (RookAttacksFrom(board, to) & straight)))
+            continue;
+        Add(list, MakeMoveWord(king, to, King, board.squares[to]));
+    }
+}
+
+} // namespace
+
+void GenerateLegalMoves(const Board& board, MoveList& list) {
+    if (board.sideToMove == White)
+        GenerateFor<White>(board, list);
+    else
+        GenerateFor<Black>(board, list);
+}
+
+void GenerateQuietChecks(Board& board, MoveList& list) {
+    MoveList legal;
+    GenerateLegalMoves(board, legal);
+    const int mover = board.sideToMove;
+    for (std::uint32_t i = 0; i < legal.count; ++i) {
+        const Move move = legal.moves[i];
+        if (move & TacticalMask)
+            continue;
+        UndoInfo undo;
+        MakeMove(board, move, undo);
+        if (IsSquareAttacked(board, mover, board.kingSquare[board.sideToMove]))
+            list.moves[list.count++] = move;
+        UnmakeMove(board, move, undo);
+    }
+}
+
+} // namespace tarvo
