@@ -100,6 +100,11 @@ TEST(EvalRooks, TrappedPenaltyPaidByEveryRook) {
               (500 + 20 + 16 - 50) + (500 + 29 + 16 - 50));
     EXPECT_EQ(TermOf(Rooks, "r5kr/8/8/8/8/8/8/4K3 w - - 0 1", Black),
               -((500 + 31 + 16 - 50) + (500 + 16 + 16 - 50)));
+    // A rook shut in on the second rank beside a king on f1 (f8) pays as well.
+    EXPECT_EQ(TermOf(Rooks, "4k3/8/8/8/8/8/7R/5K2 w - - 0 1", White), 500 + 32 + 16 - 50);
+    EXPECT_EQ(TermOf(Rooks, "5k2/7r/8/8/8/8/8/4K3 w - - 0 1", Black), -(500 + 32 + 16 - 50));
+    EXPECT_EQ(TermOf(Rooks, "4k3/8/8/8/8/8/r7/1K6 w - - 0 1", Black), -(500 + 32 + 16 + 35));
+    EXPECT_EQ(TermOf(Rooks, "4k3/8/8/8/8/8/R7/1K6 w - - 0 1", White), 500 + 32 + 16 - 50);
 }
 
 TEST(EvalQueens, MobilityIndexIsHalfTheAttackCount) {
