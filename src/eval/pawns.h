@@ -1,7 +1,7 @@
 #pragma once
 // Pawn structure: passed pawns (by rank, stage, support, a free front square and the distance of
-// both kings to it), connected, weak and isolated pawns, and the per-pawn value adjustment by stage.
-// Recomputed on every call; there is no pawn hash table.
+// both kings to it), connected, weak and isolated pawns, and the per-pawn value adjustment by
+// stage. Recomputed on every call; there is no pawn hash table.
 
 #include "board/types.h"
 

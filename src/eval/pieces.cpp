@@ -65,23 +65,22 @@ constexpr int TrappedRookPenalty                   = -50;
 
 constexpr int SeventhRank = 6; // relative rank index
 
-constexpr Bitboard FileA = 0x0101010101010101ULL;
-constexpr Bitboard FileH = 0x8080808080808080ULL;
-
 constexpr Bitboard Bit(int square) { return Bitboard{1} << square; }
 
 // [colour]: the king squares that count as castled on that wing, and the rook squares where a
 // rook stays shut in behind such a king.
 constexpr std::array<Bitboard, 2> KingSideKing  = {Bit(5) | Bit(6), Bit(61) | Bit(62)};
-constexpr std::array<Bitboard, 2> KingSideRook  = {Bit(6) | Bit(7) | Bit(15), Bit(62) | Bit(63) | Bit(55)};
+constexpr std::array<Bitboard, 2> KingSideRook  = {Bit(6) | Bit(7) | Bit(15),
+                                                   Bit(62) | Bit(63) | Bit(55)};
 constexpr std::array<Bitboard, 2> QueenSideKing = {Bit(1) | Bit(2), Bit(57) | Bit(58)};
-constexpr std::array<Bitboard, 2> QueenSideRook = {Bit(0) | Bit(1) | Bit(8), Bit(56) | Bit(57) | Bit(48)};
+constexpr std::array<Bitboard, 2> QueenSideRook = {Bit(0) | Bit(1) | Bit(8),
+                                                   Bit(56) | Bit(57) | Bit(48)};
 
 // Every square a pawn of `colour` attacks; captures never wrap across the a- and h-files.
 Bitboard PawnAttackSpan(Bitboard pawns, int colour) {
     if (colour == White)
-        return ((pawns & ~FileA) << 7) | ((pawns & ~FileH) << 9);
-    return ((pawns & ~FileA) >> 9) | ((pawns & ~FileH) >> 7);
+        return ((pawns & ~FileMask[0]) << 7) | ((pawns & ~FileMask[7]) << 9);
+    return ((pawns & ~FileMask[0]) >> 9) | ((pawns & ~FileMask[7]) >> 7);
 }
 
 } // namespace
