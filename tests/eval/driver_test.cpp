@@ -69,21 +69,6 @@ TEST(Evaluate, StartPositionIsLevelForEitherSide) {
               0);
 }
 
-TEST(Evaluate, KnightAndKingSquareTablesReadMirroredForWhite) {
-    EvalBreakdown breakdown{};
-    // Knights in the corners: 310 - 12 each; kings in the endgame: e1 and e8 earn 10 each.
-    ComputeEvalBreakdown(BoardFromFen("n3k3/8/8/8/8/8/8/N3K3 w - - 0 1"), breakdown);
-    EXPECT_EQ(breakdown.terms[TermMaterial][White], 298 + 10);
-    EXPECT_EQ(breakdown.terms[TermMaterial][Black], -(298 + 10));
-    // Kings in the centre earn 60, a king in a corner of its own back rank -10.
-    ComputeEvalBreakdown(BoardFromFen("8/8/8/5k2/2K5/8/8/8 w - - 0 1"), breakdown);
-    EXPECT_EQ(breakdown.terms[TermMaterial][White], 60);
-    EXPECT_EQ(breakdown.terms[TermMaterial][Black], -60);
-    ComputeEvalBreakdown(BoardFromFen("7k/8/8/8/8/8/8/K7 w - - 0 1"), breakdown);
-    EXPECT_EQ(breakdown.terms[TermMaterial][White], -10);
-    EXPECT_EQ(breakdown.terms[TermMaterial][Black], 10);
-}
-
 TEST(Evaluate, KingTableOnlyInTheEndgame) {
     // Black's queen and rook put White in the middlegame: its king earns nothing from the table.
     EvalBreakdown breakdown{};
