@@ -1,14 +1,14 @@
 // Times legal-move perft on two reference positions and prints nodes per second.
 // Usage: perft_bench [repeats]; the best of the repeats is reported for each position.
 
+#include "board/fen.h"
+#include "board/perft.h"
+#include "board/tables.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-
-#include "board/fen.h"
-#include "board/perft.h"
-#include "board/tables.h"
 
 namespace {
 
@@ -35,10 +35,10 @@ int main(int argc, char** argv) {
         double best         = 1e9;
         std::uint64_t nodes = 0;
         for (int run = 0; run < repeats; ++run) {
-            const auto start = std::chrono::steady_clock::now();
-            nodes            = tarvo::Perft(board, position.depth);
+            const auto start                            = std::chrono::steady_clock::now();
+            nodes                                       = tarvo::Perft(board, position.depth);
             const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-            best = std::min(best, elapsed.count());
+            best                                        = std::min(best, elapsed.count());
         }
         std::printf("%-9s perft %d: %llu nodes in %.3f s, %.1f Mnps\n", position.name,
                     position.depth, static_cast<unsigned long long>(nodes), best,

@@ -8,7 +8,9 @@ namespace {
 
 constexpr const char* PieceLetters = " pnbrqk";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 const char* SkipBlanks(const char* text) {
     while (IsBlank(*text))
@@ -24,13 +26,20 @@ const char* SkipField(const char* text) {
 
 int PieceFromLetter(char letter) {
     switch (letter | 0x20) {
-    case 'p': return Pawn;
-    case 'n': return Knight;
-    case 'b': return Bishop;
-    case 'r': return Rook;
-    case 'q': return Queen;
-    case 'k': return King;
-    default: return NoPiece;
+    case 'p':
+        return Pawn;
+    case 'n':
+        return Knight;
+    case 'b':
+        return Bishop;
+    case 'r':
+        return Rook;
+    case 'q':
+        return Queen;
+    case 'k':
+        return King;
+    default:
+        return NoPiece;
     }
 }
 
@@ -123,7 +132,7 @@ std::uint8_t UnbackedRights(const Board& board) {
                                  {BlackKingSide, Black, 60, 63},
                                  {WhiteQueenSide, White, 4, 0},
                                  {BlackQueenSide, Black, 60, 56}};
-    std::uint8_t missing = 0;
+    std::uint8_t missing      = 0;
     for (const Right& right : rights) {
         const Bitboard own = board.colour[right.colour];
         if (!(board.pieces[King] & own & SquareBit[right.king]) ||
@@ -167,11 +176,20 @@ bool SetFromFen(Board& board, const char* text, const char** reason) {
 
     for (; *text != '\0' && !IsBlank(*text); ++text) {
         switch (*text) {
-        case 'K': parsed.castling |= WhiteKingSide; break;
-        case 'Q': parsed.castling |= WhiteQueenSide; break;
-        case 'k': parsed.castling |= BlackKingSide; break;
-        case 'q': parsed.castling |= BlackQueenSide; break;
-        default: break;
+        case 'K':
+            parsed.castling |= WhiteKingSide;
+            break;
+        case 'Q':
+            parsed.castling |= WhiteQueenSide;
+            break;
+        case 'k':
+            parsed.castling |= BlackKingSide;
+            break;
+        case 'q':
+            parsed.castling |= BlackQueenSide;
+            break;
+        default:
+            break;
         }
     }
     parsed.castling &= static_cast<std::uint8_t>(~UnbackedRights(parsed));

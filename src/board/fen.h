@@ -4,10 +4,10 @@
 // half-made board: the engine's invariants (one king per side, rotated boards matching the
 // placement, a key that make-move can update) must hold for every board it searches.
 
+#include "board/types.h"
+
 #include <cstdint>
 #include <string>
-
-#include "board/types.h"
 
 namespace tarvo {
 

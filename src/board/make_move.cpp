@@ -1,9 +1,9 @@
 #include "board/make_move.h"
 
-#include <cassert>
-
 #include "board/fen.h"
 #include "board/tables.h"
+
+#include <cassert>
 
 namespace tarvo {
 
@@ -21,15 +21,21 @@ struct CastlingRook {
 };
 constexpr CastlingRook RookForKingTo(int kingTo) {
     switch (kingTo) {
-    case 6: return {7, 5};
-    case 2: return {0, 3};
-    case 62: return {63, 61};
-    default: return {56, 59};
+    case 6:
+        return {7, 5};
+    case 2:
+        return {0, 3};
+    case 62:
+        return {63, 61};
+    default:
+        return {56, 59};
     }
 }
 
 // The square of the pawn an en-passant capture to `to` removes.
-constexpr int EnPassantVictim(int side, int to) { return side == White ? to - 8 : to + 8; }
+constexpr int EnPassantVictim(int side, int to) {
+    return side == White ? to - 8 : to + 8;
+}
 
 } // namespace
 
@@ -58,8 +64,8 @@ void MakeMove(Board& board, Move move, UndoInfo& undo) {
     assert(board.historyCount < HistoryCapacity);
     board.history[board.historyCount++] = board.hashKey;
 
-    std::uint64_t key      = board.hashKey ^ SideKey;
-    const unsigned rights  = board.castling & CastlingMask[from] & CastlingMask[to];
+    std::uint64_t key     = board.hashKey ^ SideKey;
+    const unsigned rights = board.castling & CastlingMask[from] & CastlingMask[to];
     key ^= CastleKey[board.castling ^ rights];
     board.castling = static_cast<std::uint8_t>(rights);
     if (board.epFile != 0) {
@@ -87,8 +93,8 @@ void MakeMove(Board& board, Move move, UndoInfo& undo) {
         } else if (piece == King) {
             board.kingSquare[side] = static_cast<std::uint8_t>(to);
             if (move & CastlingFlag) {
-                const CastlingRook rook = RookForKingTo(to);
-                const Bitboard rookBits = SquareBit[rook.from] | SquareBit[rook.to];
+                const CastlingRook rook  = RookForKingTo(to);
+                const Bitboard rookBits  = SquareBit[rook.from] | SquareBit[rook.to];
                 board.squares[rook.from] = NoPiece;
                 board.squares[rook.to]   = Rook;
                 board.pieces[Rook] ^= rookBits;
@@ -103,7 +109,7 @@ void MakeMove(Board& board, Move move, UndoInfo& undo) {
     key ^= PieceKey[newType - 1 + 6 * side][to];
 
     if (move & EnPassantFlag) {
-        const int victim       = EnPassantVictim(side, to);
+        const int victim      = EnPassantVictim(side, to);
         board.squares[victim] = NoPiece;
         board.pieces[Pawn] ^= SquareBit[victim];
         board.colour[opp] ^= SquareBit[victim];
@@ -166,7 +172,7 @@ void UnmakeMove(Board& board, Move move, const UndoInfo& undo) {
     board.squares[from] = static_cast<std::uint8_t>(piece);
 
     if (move & EnPassantFlag) {
-        const int victim       = EnPassantVictim(side, to);
+        const int victim      = EnPassantVictim(side, to);
         board.squares[victim] = Pawn;
         board.squares[to]     = NoPiece;
         board.pieces[Pawn] ^= SquareBit[victim];

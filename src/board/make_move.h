@@ -3,10 +3,10 @@
 // boards and the Zobrist key included, is updated incrementally by table loads and XORs; the
 // undo record keeps only what cannot be recomputed cheaply. Moves are trusted to be legal.
 
+#include "board/types.h"
+
 #include <array>
 #include <cstdint>
-
-#include "board/types.h"
 
 namespace tarvo {
 

@@ -12,19 +12,18 @@ namespace {
 constexpr Bitboard DiagonalPinCandidates = 0x007e7e7e7e7e7e00ULL;
 constexpr Bitboard StraightPinCandidates = 0x7effffffffffff7eULL;
 
-constexpr Bitboard FileA   = 0x0101010101010101ULL;
-constexpr Bitboard FileH   = 0x8080808080808080ULL;
-constexpr Bitboard Rank1   = 0x00000000000000ffULL;
-constexpr Bitboard Rank3   = 0x0000000000ff0000ULL;
-constexpr Bitboard Rank6   = 0x0000ff0000000000ULL;
-constexpr Bitboard Rank8   = 0xff00000000000000ULL;
-constexpr Bitboard Rank2   = 0x000000000000ff00ULL;
-constexpr Bitboard Rank7   = 0x00ff000000000000ULL;
+constexpr Bitboard FileA = 0x0101010101010101ULL;
+constexpr Bitboard FileH = 0x8080808080808080ULL;
+constexpr Bitboard Rank1 = 0x00000000000000ffULL;
+constexpr Bitboard Rank3 = 0x0000000000ff0000ULL;
+constexpr Bitboard Rank6 = 0x0000ff0000000000ULL;
+constexpr Bitboard Rank8 = 0xff00000000000000ULL;
+constexpr Bitboard Rank2 = 0x000000000000ff00ULL;
+constexpr Bitboard Rank7 = 0x00ff000000000000ULL;
 
 enum Orientation { Diag, AntiDiag, RankLine, FileLine };
 
-template <Orientation line>
-inline Bitboard LineAttacks(const Board& board, int square) {
+template <Orientation line> inline Bitboard LineAttacks(const Board& board, int square) {
     if constexpr (line == Diag)
         return DiagAttacksFrom(board, square);
     else if constexpr (line == AntiDiag)
@@ -35,7 +34,9 @@ inline Bitboard LineAttacks(const Board& board, int square) {
         return FileAttacksFrom(board, square);
 }
 
-inline void Add(MoveList& list, Move move) { list.moves[list.count++] = move; }
+inline void Add(MoveList& list, Move move) {
+    list.moves[list.count++] = move;
+}
 
 // A pawn move to `to`, as four promotions (queen, knight, rook, bishop) on the last rank.
 inline void AddPawnMove(MoveList& list, int from, int to, int captured, Bitboard lastRank) {
@@ -64,17 +65,20 @@ inline void AddMovesTo(MoveList& list, const Board& board, int from, int piece, 
 // en-passant file was given by a FEN text rather than by the double step itself.
 bool EnPassantExposesKing(const Board& board, int king, int from, int target, int victim,
                           Bitboard diagonalSliders, Bitboard straightSliders) {
-    const Bitboard occupied = board.occupied ^ SquareBit[from] ^ SquareBit[victim] ^ SquareBit[target];
+    const Bitboard occupied =
+        board.occupied ^ SquareBit[from] ^ SquareBit[victim] ^ SquareBit[target];
     if (RankAttacks[king][(occupied >> ((king & 56) + 1)) & 63] & straightSliders)
         return true;
     if (diagonalSliders == 0)
         return false;
-    const Bitboard diag = board.occupiedDiag ^ DiagRotBit[from] ^ DiagRotBit[victim] ^ DiagRotBit[target];
+    const Bitboard diag =
+        board.occupiedDiag ^ DiagRotBit[from] ^ DiagRotBit[victim] ^ DiagRotBit[target];
     if (DiagAttacks[king][(diag >> DiagShift[king]) & 63] & diagonalSliders)
         return true;
     const Bitboard anti = board.occupiedAntiDiag ^ AntiDiagRotBit[from] ^ AntiDiagRotBit[victim] ^
                           AntiDiagRotBit[target];
-    return (AntiDiagAttacks[king][(anti >> (AntiDiagShift[king] & 63)) & 63] & diagonalSliders) != 0;
+    return (AntiDiagAttacks[king][(anti >> (AntiDiagShift[king] & 63)) & 63] & diagonalSliders) !=
+           0;
 }
 
 struct CheckInfo {
@@ -101,14 +105,13 @@ inline void FindLineChecks(int king, Bitboard attacks, Bitboard sliders, CheckIn
 template <Orientation line>
 inline void FindLinePins(const Board& board, MoveList& list, int king, Bitboard rays,
                          Bitboard sliders, Bitboard& pinned, bool emit) {
-    const int side        = board.sideToMove;
-    const Bitboard own    = board.colour[side];
+    const int side          = board.sideToMove;
+    const Bitboard own      = board.colour[side];
     constexpr bool diagonal = line == Diag || line == AntiDiag;
-    Bitboard candidates =
-        rays & own & (diagonal ? DiagonalPinCandidates : StraightPinCandidates);
+    Bitboard candidates = rays & own & (diagonal ? DiagonalPinCandidates : StraightPinCandidates);
     for (; candidates != 0; candidates &= candidates - 1) {
-        const int square      = BitScan(candidates);
-        const Bitboard attack = LineAttacks<line>(board, square);
+        const int square       = BitScan(candidates);
+        const Bitboard attack  = LineAttacks<line>(board, square);
         const Bitboard pinners = attack & sliders;
         if (pinners == 0)
             continue;
@@ -149,16 +152,15 @@ inline void FindLinePins(const Board& board, MoveList& list, int king, Bitboard 
     }
 }
 
-template <int side>
-void GenerateFor(const Board& board, MoveList& list) {
-    constexpr int opp          = side ^ 1;
-    const int king             = board.kingSquare[side];
-    const Bitboard own         = board.colour[side];
-    const Bitboard enemy       = board.colour[opp];
-    const Bitboard occupied    = board.occupied;
-    const Bitboard diagonal    = (board.pieces[Bishop] | board.pieces[Queen]) & enemy;
-    const Bitboard straight    = (board.pieces[Rook] | board.pieces[Queen]) & enemy;
-    const Bitboard enemyPawns  = board.pieces[Pawn] & enemy;
+template <int side> void GenerateFor(const Board& board, MoveList& list) {
+    constexpr int opp           = side ^ 1;
+    const int king              = board.kingSquare[side];
+    const Bitboard own          = board.colour[side];
+    const Bitboard enemy        = board.colour[opp];
+    const Bitboard occupied     = board.occupied;
+    const Bitboard diagonal     = (board.pieces[Bishop] | board.pieces[Queen]) & enemy;
+    const Bitboard straight     = (board.pieces[Rook] | board.pieces[Queen]) & enemy;
+    const Bitboard enemyPawns   = board.pieces[Pawn] & enemy;
     constexpr Bitboard lastRank = side == White ? Rank8 : Rank1;
 
     CheckInfo check;
@@ -167,8 +169,8 @@ void GenerateFor(const Board& board, MoveList& list) {
         check.count = (knightCheckers & (knightCheckers - 1)) ? 2 : 1;
         check.blockMask |= knightCheckers;
     }
-    bool epPawnChecks             = false;
-    const Bitboard pawnCheckers   = PawnAttacks[side][king] & enemyPawns;
+    bool epPawnChecks           = false;
+    const Bitboard pawnCheckers = PawnAttacks[side][king] & enemyPawns;
     if (pawnCheckers) {
         check.count += (pawnCheckers & (pawnCheckers - 1)) ? 2 : 1;
         check.checkers |= pawnCheckers;
@@ -210,7 +212,7 @@ void GenerateFor(const Board& board, MoveList& list) {
 
     if (check.count < 2) {
         if (check.count == 0) {
-            constexpr int home = side == White ? 4 : 60;
+            constexpr int home                = side == White ? 4 : 60;
             constexpr Bitboard kingSideEmpty  = side == White ? 0x60ULL : 0x6000000000000000ULL;
             constexpr Bitboard queenSideEmpty = side == White ? 0x0eULL : 0x0e00000000000000ULL;
             if ((board.castling & (1 << side)) && !(occupied & kingSideEmpty) &&
@@ -309,8 +311,8 @@ void GenerateFor(const Board& board, MoveList& list) {
         if ((PawnAttacks[side][to] & enemyPawns) || (KnightAttacks[to] & knights) ||
             (KingAttacks[to] & enemyKing))
             continue;
-        if (anySliders && ((BishopAttacksFrom(board, to) & diagonal) ||
-                           (RookAttacksFrom(board, to) & straight)))
+        if (anySliders &&
+            ((BishopAttacksFrom(board, to) & diagonal) || (RookAttacksFrom(board, to) & straight)))
             continue;
         Add(list, MakeMoveWord(king, to, King, board.squares[to]));
     }

@@ -1,9 +1,9 @@
 #pragma once
 // Legal-move path counting, the reference test of the generator and of make/unmake.
 
-#include <cstdint>
-
 #include "board/types.h"
+
+#include <cstdint>
 
 namespace tarvo {
 

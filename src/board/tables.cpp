@@ -41,13 +41,21 @@ bool IsMarked(Line line, int square, int target, int index) {
 Bitboard WalkLine(Line line, int square, int index) {
     int steps[2][2] = {};
     switch (line) {
-    case Line::AntiDiag: steps[0][0] = 1, steps[0][1] = -1; break;
-    case Line::Diag: steps[0][0] = 1, steps[0][1] = 1; break;
-    case Line::Rank: steps[0][0] = 1; break;
-    case Line::File: steps[0][1] = 1; break;
+    case Line::AntiDiag:
+        steps[0][0] = 1, steps[0][1] = -1;
+        break;
+    case Line::Diag:
+        steps[0][0] = 1, steps[0][1] = 1;
+        break;
+    case Line::Rank:
+        steps[0][0] = 1;
+        break;
+    case Line::File:
+        steps[0][1] = 1;
+        break;
     }
-    steps[1][0] = -steps[0][0];
-    steps[1][1] = -steps[0][1];
+    steps[1][0]  = -steps[0][0];
+    steps[1][1]  = -steps[0][1];
     Bitboard set = 0;
     for (const auto& step : steps) {
         int file = (square & 7) + step[0];
@@ -66,8 +74,8 @@ Bitboard WalkLine(Line line, int square, int index) {
 
 // Sliding attacks from `from` (straight or diagonal lines) with only `blocker` occupied.
 Bitboard SlideWithOnly(int from, int blocker, bool straight) {
-    Bitboard set      = 0;
-    const int (*dirs)[2] = straight ? tables_detail::StraightSteps : tables_detail::DiagonalSteps;
+    Bitboard set        = 0;
+    const int(*dirs)[2] = straight ? tables_detail::StraightSteps : tables_detail::DiagonalSteps;
     for (int i = 0; i < 4; ++i) {
         int file = (from & 7) + dirs[i][0];
         int rank = (from >> 3) + dirs[i][1];

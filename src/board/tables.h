@@ -6,10 +6,10 @@
 // Small tables are built at compile time; the seven 64x64 tables are filled by InitTables(),
 // which the program calls once before any position is set up.
 
+#include "board/types.h"
+
 #include <array>
 #include <cstdint>
-
-#include "board/types.h"
 
 namespace tarvo {
 
@@ -18,9 +18,15 @@ using PairTable   = std::array<std::array<Bitboard, 64>, 64>;
 
 namespace tables_detail {
 
-constexpr int FileOf(int square) { return square & 7; }
-constexpr int RankOf(int square) { return square >> 3; }
-constexpr Bitboard Bit(int square) { return Bitboard{1} << square; }
+constexpr int FileOf(int square) {
+    return square & 7;
+}
+constexpr int RankOf(int square) {
+    return square >> 3;
+}
+constexpr Bitboard Bit(int square) {
+    return Bitboard{1} << square;
+}
 
 // The squares reached by single steps (fileStep, rankStep) from a square, staying on the board.
 constexpr Bitboard StepsFrom(int square, const int (*steps)[2], int count) {
@@ -48,10 +54,10 @@ constexpr Bitboard RaysFrom(int square, const int (*directions)[2], int count) {
     return set;
 }
 
-inline constexpr int KnightSteps[8][2] = {{1, 2}, {2, 1}, {2, -1}, {1, -2},
-                                          {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
-inline constexpr int KingSteps[8][2]   = {{1, 0}, {1, 1}, {0, 1}, {-1, 1},
-                                          {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
+inline constexpr int KnightSteps[8][2]   = {{1, 2},   {2, 1},   {2, -1}, {1, -2},
+                                            {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
+inline constexpr int KingSteps[8][2]     = {{1, 0},  {1, 1},   {0, 1},  {-1, 1},
+                                            {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
 inline constexpr int DiagonalSteps[4][2] = {{1, 1}, {-1, 1}, {1, -1}, {-1, -1}};
 inline constexpr int StraightSteps[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
 
@@ -165,10 +171,9 @@ inline constexpr std::array<Bitboard, 8> AdjacentFilesMask = [] {
 
 // RankMask[r]: the squares of rank r for r in 0..6; entry 7 is deliberately empty, and code
 // that indexes it gets no squares.
-inline constexpr std::array<Bitboard, 8> RankMask = {0xffULL,         0xff00ULL,
-                                                     0xff0000ULL,     0xff000000ULL,
-                                                     0xff00000000ULL, 0xff0000000000ULL,
-                                                     0xff000000000000ULL, 0};
+inline constexpr std::array<Bitboard, 8> RankMask = {
+    0xffULL,         0xff00ULL,         0xff0000ULL,         0xff000000ULL,
+    0xff00000000ULL, 0xff0000000000ULL, 0xff000000000000ULL, 0};
 
 // RanksAhead[c][r]: every square on the ranks strictly ahead of rank r, seen from colour c.
 inline constexpr std::array<std::array<Bitboard, 8>, 2> RanksAhead = [] {
@@ -195,8 +200,7 @@ inline constexpr std::array<SquareTable, 2> AdjacentFilesAhead = [] {
     std::array<SquareTable, 2> table{};
     for (int colour = 0; colour < 2; ++colour)
         for (int square = 0; square < 64; ++square)
-            table[colour][square] =
-                AdjacentFilesMask[square & 7] & RanksAhead[colour][square >> 3];
+            table[colour][square] = AdjacentFilesMask[square & 7] & RanksAhead[colour][square >> 3];
     return table;
 }();
 
@@ -256,7 +260,7 @@ inline constexpr std::array<SquareTable, 12> PieceKey = [] {
             table[row][square] = tables_detail::MixedKey(64 * row + square);
     return table;
 }();
-inline constexpr std::uint64_t SideKey = tables_detail::MixedKey(768);
+inline constexpr std::uint64_t SideKey                      = tables_detail::MixedKey(768);
 inline constexpr std::array<std::uint64_t, 4> CastleBaseKey = {
     tables_detail::MixedKey(769), tables_detail::MixedKey(770), tables_detail::MixedKey(771),
     tables_detail::MixedKey(772)};
@@ -277,7 +281,7 @@ inline constexpr std::array<std::uint64_t, 9> EnPassantKey = [] {
 
 // BitScanTable[(lowest bit * BitScanMagic) >> 58]: the index of that lowest bit. The
 // multiplier is a de Bruijn sequence, so the 64 products give 64 distinct top-six-bit values.
-inline constexpr std::uint64_t BitScanMagic = 0x218a392cfd376afULL;
+inline constexpr std::uint64_t BitScanMagic                = 0x218a392cfd376afULL;
 inline constexpr std::array<std::uint8_t, 64> BitScanTable = [] {
     std::array<std::uint8_t, 64> table{};
     for (int i = 0; i < 64; ++i)
