@@ -28,6 +28,14 @@ TEST(GenerateLegalMoves, StartPositionOrder) {
     EXPECT_EQ(LegalMoveTexts(BoardFromFen(StartFen)), expected);
 }
 
+TEST(GenerateLegalMoves, EncodesTheWorkedMoveWords) {
+    using testing::FindLegalMove;
+    EXPECT_EQ(FindLegalMove(BoardFromFen("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1"), "e5d6"), 0x49AE4u);
+    EXPECT_EQ(FindLegalMove(BoardFromFen("4k3/8/8/8/8/8/8/4K2R w K - 0 1"), "e1g1"), 0x106184u);
+    EXPECT_EQ(FindLegalMove(BoardFromFen("r3k3/8/8/8/8/8/8/4K3 b q - 0 1"), "e8c8"), 0x106EBCu);
+    EXPECT_EQ(FindLegalMove(BoardFromFen("r3k3/1P6/8/8/8/8/8/4K3 w - - 0 1"), "b7a8n"), 0x621E31u);
+}
+
 TEST(GenerateLegalMoves, OrderOfGroupsOutOfCheck) {
     // Pinned bishop, castling king side then queen side, en passant, knight, rooks, pawn, king.
     const Board board    = BoardFromFen("4k3/8/8/b2pP3/6N1/8/3B4/R3K2R w KQ d6 0 1");
