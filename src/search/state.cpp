@@ -1,0 +1,30 @@
+#include "search/state.h"
+
+namespace tarvo {
+
+void InitSearchState(SearchState& state) {
+    // Field by field: a whole-record assignment would build the large record on the stack.
+    state.plies.fill(PlyRecord{});
+    state.multiPv = MultiPvTable{};
+    for (int place = 0; place < MaxMultiPv; ++place) {
+        state.multiPv.score[place]       = -Infinity;
+        state.multiPv.slotOfPlace[place] = place;
+    }
+    state.rootMoveCount = 0;
+    state.control       = SearchControl{};
+    state.nodes         = 0;
+    state.selDepth      = 0;
+    state.options       = EngineOptions{};
+    state.params        = SearchParams{};
+    state.historyScore.fill(0);
+    state.cutoffCount.fill(0);
+    state.failCount.fill(0);
+    state.hooks = SearchHooks{};
+    TTResize(state.tt, state.options.hashMegabytes);
+}
+
+void ReleaseSearchState(SearchState& state) {
+    TTRelease(state.tt);
+}
+
+} // namespace tarvo
