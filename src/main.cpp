@@ -1,2 +1,29 @@
-// Placeholder entry point until the command loop lands.
-int main() { return 0; }
+// Entry point: builds the one Engine, the precomputed tables, and speaks UCI on standard
+// input and output until the input ends. The single argument "bench" runs the fixed search
+// workload instead.
+
+#include <cstring>
+
+#include "board/tables.h"
+#include "uci/bench.h"
+#include "uci/engine.h"
+#include "uci/io.h"
+#include "uci/loop.h"
+
+int main(int argc, char** argv) {
+    using namespace tarvo;
+    // Static storage: the search state is far too large for the stack.
+    static Engine engine;
+    InitSearchState(engine.searchState);
+    std::memset(&engine.board, 0, sizeof engine.board);
+    InitTables();
+    setUnbufferedOutput();
+    if (argc > 1 && std::strcmp(argv[1], "bench") == 0) {
+        const int status = runBench();
+        ReleaseSearchState(engine.searchState);
+        return status;
+    }
+    commandLoop(engine);
+    ReleaseSearchState(engine.searchState);
+    return 0;
+}

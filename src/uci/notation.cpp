@@ -1,0 +1,67 @@
+#include "uci/notation.h"
+
+namespace tarvo {
+
+namespace {
+
+constexpr char PromotionLetters[] = "qnrb";
+
+// The square of a file letter and rank digit, or -1 when either is off the board.
+int squareOf(char file, char rank) {
+    if (file < 'a' || file > 'h' || rank < '1' || rank > '8')
+        return -1;
+    return (file - 'a') + 8 * (rank - '1');
+}
+
+int distance(int from, int to) {
+    return from > to ? from - to : to - from;
+}
+
+} // namespace
+
+Move parseMoveText(std::string_view token, const Board& board) {
+    if (token.size() < 4 || token.size() > 5)
+        return NullMove;
+    const int from = squareOf(token[0], token[1]);
+    const int to   = squareOf(token[2], token[3]);
+    if (from < 0 || to < 0)
+        return NullMove;
+    const int moving = board.squares[from];
+    int captured     = board.squares[to];
+    Move flags       = 0;
+    if (token.size() == 5)
+        for (int index = 0; index < 4; ++index)
+            if (token[4] == PromotionLetters[index])
+                flags |= PromotionWord(index);
+    if (moving == Pawn && captured == NoPiece) {
+        const int step = distance(from, to);
+        if (step == 7 || step == 9) {
+            flags |= EnPassantFlag;
+            captured = Pawn;
+        } else if (step == 16) {
+            flags |= DoubleStepFlag;
+        }
+    } else if (moving == King && distance(from, to) == 2) {
+        flags |= CastlingFlag;
+    }
+    return MakeMoveWord(from, to, moving, captured, flags);
+}
+
+MoveText moveToText(Move move) {
+    if (move == NullMove)
+        return {'n', 'u', 'l', 'l', '\0', '\0'};
+    if (move == NoMove)
+        return {'n', 'o', 'n', 'e', '\0', '\0'};
+    const int from = MoveFrom(move);
+    const int to   = MoveTo(move);
+    MoveText text{};
+    text[0] = static_cast<char>('a' + (from & 7));
+    text[1] = static_cast<char>('1' + (from >> 3));
+    text[2] = static_cast<char>('a' + (to & 7));
+    text[3] = static_cast<char>('1' + (to >> 3));
+    if (move & PromotionFlag)
+        text[4] = PromotionLetters[MovePromotion(move)];
+    return text;
+}
+
+} // namespace tarvo

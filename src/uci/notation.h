@@ -1,0 +1,24 @@
+#pragma once
+// Coordinate move notation in both directions: e2e4, e1g1 for castling, e7e8q for a
+// promotion. Text becomes a full move word by reading the piece types off the board, so the
+// word carries the same capture, en-passant, double-step and castling bits as a generated
+// move; no legality is checked here.
+
+#include <array>
+#include <string_view>
+
+#include "board/types.h"
+
+namespace tarvo {
+
+// Zero-terminated move text: "null", "none", or four or five characters.
+using MoveText = std::array<char, 6>;
+
+// The move word that `token` names on `board`. A token that is not four or five characters
+// of coordinate text (squares a1..h8) gives NullMove.
+Move parseMoveText(std::string_view token, const Board& board);
+
+// "null" for word 0, "none" for word 1, otherwise from, to and a promotion letter of "qnrb".
+MoveText moveToText(Move move);
+
+} // namespace tarvo

@@ -1,0 +1,159 @@
+#include "uci/options.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+namespace tarvo {
+
+namespace {
+
+constexpr const char* TypeNames[] = {"button", "check", "combo", "spin", "string"};
+
+constexpr int HashMinimum          = 8;
+constexpr int HashMaximum          = 256;
+constexpr int MultiPvMinimum       = 1;
+constexpr const char* ButtonAtRest = "false"; // a button's value; anything else is a press
+
+// Copies at most 127 characters of `text`, stopping at its first newline.
+void copyOptionText(std::array<char, OptionTextCapacity>& field, std::string_view text) {
+    std::size_t length = text.find('\n');
+    if (length == std::string_view::npos)
+        length = text.size();
+    if (length > OptionTextCapacity - 1)
+        length = OptionTextCapacity - 1;
+    std::memcpy(field.data(), text.data(), length);
+    field[length] = '\0';
+}
+
+void appendOption(OptionTable& table, const char* name, OptionType type, const char* value,
+                  const char* bounds) {
+    OptionEntry& entry = table.entries[table.count++];
+    copyOptionText(entry.name, name);
+    entry.type = type;
+    copyOptionText(entry.value, value);
+    copyOptionText(entry.bounds, bounds);
+    const char* typeName = TypeNames[static_cast<int>(type)];
+    if (type == OptionType::Button)
+        std::printf("option name %s type %s %s\n", entry.name.data(), typeName,
+                    entry.bounds.data());
+    else
+        std::printf("option name %s type %s default %s %s\n", entry.name.data(), typeName,
+                    entry.value.data(), entry.bounds.data());
+}
+
+void appendSpin(OptionTable& table, const char* name, int value, int minimum, int maximum) {
+    char valueText[16];
+    char bounds[48];
+    std::snprintf(valueText, sizeof valueText, "%d", value);
+    std::snprintf(bounds, sizeof bounds, "min %d max %d", minimum, maximum);
+    appendOption(table, name, OptionType::Spin, valueText, bounds);
+}
+
+OptionEntry* findOption(OptionTable& table, std::string_view name) {
+    for (int i = 0; i < table.count; ++i)
+        if (name == table.entries[i].name.data())
+            return &table.entries[i];
+    return nullptr;
+}
+
+// The decimal number at the start of `text`: blanks skipped, optional sign, no digits give 0.
+// Saturates instead of overflowing.
+int readDecimal(const char* text) {
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    bool negative = false;
+    if (*text == '+' || *text == '-')
+        negative = *text++ == '-';
+    long long value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text)
+        if (value <= INT_MAX)
+            value = value * 10 + (*text - '0');
+    if (value > INT_MAX)
+        value = INT_MAX;
+    return static_cast<int>(negative ? -value : value);
+}
+
+} // namespace
+
+int hashTableMegabytes(int requested) {
+    int size  = requested < HashMinimum   ? HashMinimum
+                : requested > HashMaximum ? HashMaximum
+                                          : requested;
+    int power = HashMinimum;
+    while (power * 2 <= size)
+        power *= 2;
+    return power;
+}
+
+void printOptions(OptionTable& table) {
+    table.count = 0;
+    appendSpin(table, "Hash", 16, HashMinimum, HashMaximum);
+    appendOption(table, "Clear Hash", OptionType::Button, ButtonAtRest, "");
+    appendSpin(table, "MultiPV", 1, MultiPvMinimum, MaxMultiPv);
+    appendOption(table, "Ponder", OptionType::Check, "false", "");
+    appendOption(table, "Rate of play", OptionType::Combo, "normal",
+                 "var slow var normal var fast");
+    appendOption(table, "UCI_Chess960", OptionType::Check, "false", "");
+    appendOption(table, "UCI_ShowCurrLine", OptionType::Check, "false", "");
+    appendOption(table, "UCI_EngineAbout", OptionType::String, "Tarvo by Arvost Pell", "");
+}
+
+SetOptionText splitSetOptionLine(const char* line) {
+    constexpr std::size_t NameStart = 15; // after "setoption name "
+    const std::size_t length        = std::strlen(line);
+    if (length <= NameStart)
+        return {std::string_view(), std::string_view("true")};
+    const char* name  = line + NameStart;
+    const char* value = std::strstr(name, "value ");
+    if (!value)
+        return {std::string_view(name), std::string_view("true")};
+    // The blank between the name and the keyword is not part of the name.
+    const std::size_t nameLength = value > name ? static_cast<std::size_t>(value - name) - 1 : 0;
+    return {std::string_view(name, nameLength), std::string_view(value + 6)};
+}
+
+void setOption(OptionTable& table, std::string_view name, std::string_view value) {
+    const std::size_t newline = name.find('\n');
+    if (newline != std::string_view::npos)
+        name = name.substr(0, newline);
+    // A name longer than a field can hold is compared by the part the field would keep.
+    if (name.size() > OptionTextCapacity - 1)
+        name = name.substr(0, OptionTextCapacity - 1);
+    if (OptionEntry* entry = findOption(table, name))
+        copyOptionText(entry->value, value);
+}
+
+void applyOptions(OptionTable& table, SearchState& state) {
+    if (const OptionEntry* multiPv = findOption(table, "MultiPV")) {
+        const int lines = readDecimal(multiPv->value.data());
+        // The line table has MaxMultiPv slots, indexed by multiPv - 1.
+        state.options.multiPv = lines < MultiPvMinimum ? MultiPvMinimum
+                                : lines > MaxMultiPv   ? MaxMultiPv
+                                                       : lines;
+    }
+    if (const OptionEntry* hash = findOption(table, "Hash")) {
+        const int requested = readDecimal(hash->value.data());
+        if (requested != state.options.hashMegabytes) {
+            state.options.hashMegabytes = requested;
+            TTResize(state.tt, hashTableMegabytes(requested));
+        }
+    }
+    if (OptionEntry* clearHash = findOption(table, "Clear Hash")) {
+        if (std::strcmp(clearHash->value.data(), ButtonAtRest) != 0) {
+            TTClear(state.tt);
+            copyOptionText(clearHash->value, ButtonAtRest);
+        }
+    }
+    if (const OptionEntry* rate = findOption(table, "Rate of play")) {
+        const char* text = rate->value.data();
+        if (std::strstr(text, "slow"))
+            state.options.rateOfPlay = SlowRate;
+        if (std::strstr(text, "normal"))
+            state.options.rateOfPlay = NormalRate;
+        if (std::strstr(text, "fast"))
+            state.options.rateOfPlay = FastRate;
+    }
+}
+
+} // namespace tarvo

@@ -1,0 +1,60 @@
+#pragma once
+// The engine's UCI options, kept twice: as text in the OptionTable, which is what the
+// interface sees and sets, and as typed values in the search state's EngineOptions, which
+// is what the engine uses. `applyOptions` is the one bridge from the first to the second;
+// values are stored unchecked and brought into range only when applied.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "search/state.h"
+
+namespace tarvo {
+
+inline constexpr int MaxOptions         = 128;
+inline constexpr int OptionTextCapacity = 128; // 127 characters and the terminating zero
+
+enum class OptionType : std::int32_t { Button = 0, Check = 1, Combo = 2, Spin = 3, String = 4 };
+
+struct OptionEntry {
+    std::array<char, OptionTextCapacity> name;
+    OptionType type;
+    std::array<char, OptionTextCapacity> value;
+    std::array<char, OptionTextCapacity> bounds; // "min 8 max 256", the combo's choices, or empty
+};
+
+struct OptionTable {
+    std::int32_t count = 0; // empty until the first `uci`
+    std::array<OptionEntry, MaxOptions> entries;
+};
+
+// Name and value of a `setoption name ... [value ...]` line; both views point into the line.
+struct SetOptionText {
+    std::string_view name;
+    std::string_view value;
+};
+
+// Empties the table, appends the eight options with their defaults and writes each one's
+// "option name ..." line.
+void printOptions(OptionTable& table);
+
+// Splits a whole `setoption name` line: the name runs from the line's sixteenth character to
+// the blank before the first "value "; without one the value is "true" (a button press).
+SetOptionText splitSetOptionLine(const char* line);
+
+// Stores the value text of the option called exactly `name`; unknown names are ignored. Both
+// texts are cut at their first newline and at 127 characters.
+void setOption(OptionTable& table, std::string_view name, std::string_view value);
+
+// Turns the table's texts into EngineOptions: MultiPV (brought into 1..16), Hash (the
+// transposition table is rebuilt, and so emptied, only when the requested size changes),
+// Rate of play. A pressed Clear Hash empties the table. Options missing from the table, as
+// before the first `uci`, are left as they are.
+void applyOptions(OptionTable& table, SearchState& state);
+
+// Megabytes of transposition table for a requested Hash value: 8..256, then rounded down to
+// a power of two.
+int hashTableMegabytes(int requested);
+
+} // namespace tarvo

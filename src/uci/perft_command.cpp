@@ -1,0 +1,37 @@
+#include "uci/perft_command.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+
+#include "board/make_move.h"
+#include "board/movegen.h"
+#include "board/perft.h"
+#include "uci/notation.h"
+
+namespace tarvo {
+
+void handlePerft(const char* text, Board& board) {
+    int depth = std::atoi(text);
+    // Each ply adds a key to the history; a search line never goes deeper than MaxPly either.
+    if (depth > MaxPly)
+        depth = MaxPly;
+    std::uint64_t total = 0;
+    if (depth < 1) {
+        total = 1;
+    } else {
+        MoveList moves;
+        GenerateLegalMoves(board, moves);
+        for (std::uint32_t i = 0; i < moves.count; ++i) {
+            UndoInfo undo;
+            MakeMove(board, moves.moves[i], undo);
+            const std::uint64_t count = Perft(board, depth - 1);
+            UnmakeMove(board, moves.moves[i], undo);
+            total += count;
+            std::printf("%s: %" PRIu64 "\n", moveToText(moves.moves[i]).data(), count);
+        }
+    }
+    std::printf("\nNodes searched: %" PRIu64 "\n", total);
+}
+
+} // namespace tarvo
