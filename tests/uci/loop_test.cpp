@@ -46,30 +46,6 @@ struct Dispatch : ::testing::Test {
     }
 };
 
-TEST_F(Dispatch, PrefixesAreExactAndTestedInOrder) {
-    EXPECT_EQ(run("isready\n"), "readyok\n");
-    EXPECT_EQ(run("isreadyplease\n"), "readyok\n");
-    EXPECT_EQ(run("ucinewgame\n"), "");
-    EXPECT_EQ(run(" isready\n"), "");
-    EXPECT_EQ(run("ISREADY\n"), "");
-    EXPECT_EQ(run("stop\n"), "");
-    EXPECT_EQ(run("ponderhit\n"), "");
-    EXPECT_EQ(run("\n"), "");
-    EXPECT_EQ(run(""), "");
-    EXPECT_EQ(run("setoption name Hash value 8\n"), "");
-    // Before the first uci the option table is empty: the setoption is ignored.
-    EXPECT_EQ(engine().searchState.tt.entryCount, 16u * 65536);
-
-    const std::string reply = run("uci\n");
-    EXPECT_EQ(reply.rfind("id name Tarvo ", 0), 0u);
-    EXPECT_NE(reply.find("\nid author Pell Arvost\noption name Hash "), std::string::npos);
-    EXPECT_EQ(reply.substr(reply.size() - 6), "uciok\n");
-    run("setoption name Hash value 8\n");
-    EXPECT_EQ(engine().searchState.tt.entryCount, 8u * 65536);
-    run("uci\n");
-    EXPECT_EQ(engine().searchState.tt.entryCount, 16u * 65536);
-}
-
 TEST_F(Dispatch, ExtensionsAreWholeWords) {
     run("position startpos\n");
     const std::string diagram = run("d\n");
