@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "board/fen.h"
 #include "board/tables.h"
 #include "uci/bench.h"
 #include "uci/engine.h"
@@ -15,8 +16,10 @@ int main(int argc, char** argv) {
     // Static storage: the search state is far too large for the stack.
     static Engine engine;
     InitSearchState(engine.searchState);
-    std::memset(&engine.board, 0, sizeof engine.board);
     InitTables();
+    // Until the first position command the board holds the start position, so that a go or d
+    // typed first works on a real game rather than on an empty board without kings.
+    SetFromFen(engine.board, StartFen);
     setUnbufferedOutput();
     if (argc > 1 && std::strcmp(argv[1], "bench") == 0) {
         const int status = runBench();

@@ -66,6 +66,10 @@ TEST(Shell, AnswersUciExactly) {
 TEST(Shell, SetsPositionsAndCountsMoves) {
     EngineProcess engine(TARVO_BINARY);
     ASSERT_TRUE(engine.running());
+    // Before any position command the engine holds the start position.
+    ASSERT_TRUE(engine.send("go perft 1"));
+    EXPECT_EQ(engine.readUntil("Nodes searched").back(), "Nodes searched: 20");
+
     const std::string kiwi = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
     ASSERT_TRUE(engine.send("position fen " + kiwi + " moves e1g1 a6e2"));
     ASSERT_TRUE(engine.send("d"));
