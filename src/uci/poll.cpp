@@ -33,7 +33,9 @@ bool isInputPending() {
 }
 
 void pollInput(SearchState& state) {
-    if (!isInputPending())
+    // Once stopped, the search only unwinds: whatever arrives now is the command loop's to
+    // read, after the best move is out.
+    if (state.control.runState == Stopped || !isInputPending())
         return;
 
     char line[PollLineCapacity];

@@ -14,7 +14,8 @@ bool isInputPending();
 // Reads one waiting line (at most 511 characters; a longer line in pieces by later polls) and
 // acts on it: "quit" or the end of input ends the process with status 0; "stop" stops the
 // search, or from the first iteration is kept for its end; "ponderhit" turns a pondering
-// search into clock play; "isready" is answered at once. Every other line is dropped.
+// search into clock play; "isready" is answered at once. Every other line is dropped. A
+// stopped search reads nothing more.
 void pollInput(SearchState& state);
 
 } // namespace tarvo

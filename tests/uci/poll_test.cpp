@@ -71,12 +71,18 @@ TEST_F(PollInput, PonderhitTurnsPonderingIntoClockPlay) {
 
 TEST_F(PollInput, PonderhitLeavesOtherSearchesAlone) {
     searching(Untimed, 3, false); // go depth, nodes or movetime
-    input.write("ponderhit\nponderhit\n");
+    input.write("ponderhit\n");
     pollOnce();
     EXPECT_EQ(control().runState, Untimed);
+}
+
+TEST_F(PollInput, StoppedSearchLeavesInputToTheCommandLoop) {
     searching(Stopped, 3, true);
+    input.write("ponderhit\nquit\n");
+    pollOnce();
     pollOnce();
     EXPECT_EQ(control().runState, Stopped);
+    EXPECT_EQ(input.drain(), "ponderhit\nquit\n");
 }
 
 TEST_F(PollInput, IsreadyIsAnsweredWithoutDisturbingTheSearch) {
