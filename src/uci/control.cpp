@@ -1,16 +1,16 @@
 #include "uci/control.h"
 
-#include "board/movegen.h"
-#include "search/tt.h"
-#include "uci/clock.h"
-#include "uci/io.h"
-#include "uci/poll.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+
+#include "board/movegen.h"
+#include "search/tt.h"
+#include "uci/clock.h"
+#include "uci/io.h"
+#include "uci/poll.h"
 
 namespace tarvo {
 

@@ -1,12 +1,12 @@
 #include "uci/poll.h"
 
-#include "search/state.h"
-#include "uci/io.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <poll.h>
+
+#include "search/state.h"
+#include "uci/io.h"
 
 namespace tarvo {
 

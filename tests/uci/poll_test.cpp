@@ -1,10 +1,11 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
 #include "search/state.h"
 #include "uci/poll.h"
 #include "uci/stdio_pipes.h"
-
-#include <gtest/gtest.h>
-#include <memory>
-#include <string>
 
 namespace tarvo {
 namespace {
@@ -110,19 +111,6 @@ TEST_F(PollInput, LongLineIsReadIn511CharacterPieces) {
     pollOnce();
     EXPECT_EQ(control().runState, Stopped); // the rest of the line holds the stop
     EXPECT_EQ(input.drain(), "isready\n");
-}
-
-TEST_F(PollInput, CarriageReturnLineEndsAreAccepted) {
-    searching(Untimed, 2);
-    input.write("stop\r\n");
-    pollOnce();
-    EXPECT_EQ(control().runState, Stopped);
-}
-
-TEST_F(PollInput, QuitEndsTheProcess) {
-    searching(Untimed, 1);
-    input.write("quit\n");
-    EXPECT_EXIT(pollInput(*state), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(PollInput, QuitAnywhereInTheLineEndsTheProcess) {
