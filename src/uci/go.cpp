@@ -1,0 +1,129 @@
+#include "uci/go.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+#include "search/root.h"
+#include "uci/hooks.h"
+#include "uci/notation.h"
+#include "uci/perft_command.h"
+
+namespace tarvo {
+
+namespace {
+
+// The whole number that starts `offset` characters after the first occurrence of `keyword`:
+// blanks skipped, an optional sign, digits up to the first non-digit. No digits give 0, and a
+// number too large for 32 bits is held at the nearest bound instead of wrapping.
+std::int32_t readNumberAfter(const char* text, const char* keyword, std::size_t offset) {
+    const char* found = std::strstr(text, keyword);
+    if (found == nullptr || std::strlen(found) < offset)
+        return 0;
+    const char* cursor = found + offset;
+    while (*cursor == ' ' || *cursor == '\t')
+        ++cursor;
+    bool negative = false;
+    if (*cursor == '+' || *cursor == '-')
+        negative = *cursor++ == '-';
+    std::int64_t value = 0;
+    constexpr std::int64_t Limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    while (std::isdigit(static_cast<unsigned char>(*cursor))) {
+        value = value * 10 + (*cursor++ - '0');
+        if (value > Limit)
+            value = Limit;
+    }
+    if (negative)
+        return static_cast<std::int32_t>(-value);
+    return static_cast<std::int32_t>(std::min(value, Limit - 1));
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+void readSearchMoves(const char* text, const Board& board, MoveList& list) {
+    const char* found = std::strstr(text, "searchmoves");
+    if (found == nullptr || std::strlen(found) < 12)
+        return;
+    const char* cursor = found + 12;
+    while (true) {
+        while (IsBlank(*cursor))
+            ++cursor;
+        if (*cursor == '\0' || *cursor == '\n' || *cursor == '\r')
+            return;
+        const char* start = cursor;
+        while (*cursor != '\0' && *cursor != '\n' && *cursor != '\r' && !IsBlank(*cursor))
+            ++cursor;
+        const std::string_view token(start, static_cast<std::size_t>(cursor - start));
+        const Move move = parseMoveText(token, board);
+        if (move > NoMove && list.count < MaxMoves)
+            list.moves[list.count++] = move;
+    }
+}
+
+void appendMoveText(char* line, std::size_t capacity, Move move) {
+    const std::size_t used = std::strlen(line);
+    if (move <= NoMove)
+        std::snprintf(line + used, capacity - used, "%s", moveToText(move).data());
+    else
+        std::snprintf(line + used, capacity - used, "%s ", moveToText(move).data());
+}
+
+} // namespace
+
+SearchLimits parseGoText(const char* text, const Board& board) {
+    SearchLimits limits;
+    limits.wtime     = readNumberAfter(text, "wtime", 6);
+    limits.btime     = readNumberAfter(text, "btime", 6);
+    limits.winc      = readNumberAfter(text, "winc", 5);
+    limits.binc      = readNumberAfter(text, "binc", 5);
+    limits.depth     = readNumberAfter(text, "depth", 6);
+    limits.nodes     = readNumberAfter(text, "nodes", 6);
+    limits.mate      = readNumberAfter(text, "mate", 5);
+    limits.movestogo = readNumberAfter(text, "movestogo", 10);
+    limits.movetime  = readNumberAfter(text, "movetime", 9);
+    limits.ponder    = std::strstr(text, "ponder") != nullptr;
+    limits.infinite  = std::strstr(text, "infinite") != nullptr;
+    // An explicit depth below one still asks for an answer: one iteration gives it. (A depth
+    // of 0 would otherwise read as "no depth limit", a negative one as "no iteration at all".)
+    if (std::strstr(text, "depth") != nullptr && limits.depth < 1)
+        limits.depth = 1;
+    limits.searchmoves.count = 0;
+    readSearchMoves(text, board, limits.searchmoves);
+    return limits;
+}
+
+void printBestMove(const PlyRecord& root) {
+    char line[64] = "bestmove ";
+    if (root.pvLength == 0) {
+        std::fputs("bestmove 0000\n", stdout);
+        return;
+    }
+    appendMoveText(line, sizeof line, root.pv[0]);
+    if (root.pvLength >= 2) {
+        std::strcat(line, " ponder ");
+        appendMoveText(line, sizeof line, root.pv[1]);
+    }
+    std::strcat(line, "\n");
+    std::fputs(line, stdout);
+}
+
+void handleGo(const OptionTable&, const char* text, Board& board, SearchState& state) {
+    const char* command = text;
+    while (IsBlank(*command))
+        ++command;
+    if (std::strncmp(command, "perft", 5) == 0) {
+        handlePerft(command + 5, board);
+        return;
+    }
+    // The shell's hooks unless the owner of the state installed its own.
+    if (state.hooks.setUp == nullptr)
+        installSearchHooks(state);
+    const SearchLimits limits = parseGoText(text, board);
+    RootSearch(state, board, limits);
+    printBestMove(state.plies[0]);
+}
+
+} // namespace tarvo

@@ -1,0 +1,145 @@
+#include "uci/output.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "search/state.h"
+#include "uci/clock.h"
+#include "uci/notation.h"
+
+namespace tarvo {
+
+namespace {
+
+// Long enough for a full line of 64 moves of five characters with their blanks.
+constexpr int LineCapacity = 640;
+
+struct LineBuffer {
+    char text[LineCapacity];
+    int length = 0;
+};
+
+void Append(LineBuffer& line, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int room    = LineCapacity - line.length;
+    const int written = std::vsnprintf(line.text + line.length, room, format, args);
+    va_end(args);
+    if (written > 0)
+        line.length += std::min(written, room - 1);
+}
+
+// A move followed by one blank; the reserved words stand alone.
+void AppendMove(LineBuffer& line, Move move) {
+    if (move <= NoMove)
+        Append(line, "%s", move == NullMove ? "null" : "none");
+    else
+        Append(line, "%s ", moveToText(move).data());
+}
+
+void Write(const LineBuffer& line) {
+    std::fwrite(line.text, 1, static_cast<std::size_t>(line.length), stdout);
+}
+
+int ShownLines(const SearchState& state) {
+    return std::clamp(state.options.multiPv, 1, MaxMultiPv);
+}
+
+} // namespace
+
+std::int32_t nodesPerSecond(std::uint64_t nodes, std::int32_t timeMs) {
+    const std::uint64_t divisor = static_cast<std::uint64_t>(std::max(timeMs, 128));
+    return static_cast<std::int32_t>(nodes * 1000 / divisor);
+}
+
+int mateDistance(int score) {
+    const int moves = (Infinity - std::abs(score)) / 2;
+    return score < 0 ? -moves : moves;
+}
+
+bool recordRootResult(SearchState& state, int score, Move move) {
+    MultiPvTable& table = state.multiPv;
+    const int weakest   = ShownLines(state) - 1;
+    if (score <= table.score[weakest])
+        return false;
+    if (state.control.runState == Stopped && state.rootMoveCount > 1)
+        return false;
+
+    const int slot        = table.slotOfPlace[weakest];
+    const PlyRecord& below = state.plies[1];
+    table.nodes[slot]      = state.nodes;
+    state.control.nowTick  = readTickCount();
+    table.time[slot]       = ticksBetween(state.control.startTick, state.control.nowTick);
+    table.lineMoves[slot][0] = move;
+    std::copy_n(below.pv.begin(), below.pvLength, table.lineMoves[slot].begin() + 1);
+    table.length[slot] = static_cast<std::int32_t>(below.pvLength) + 1;
+
+    int place = weakest;
+    while (place > 0 && score > table.score[place - 1]) {
+        table.score[place]       = table.score[place - 1];
+        table.slotOfPlace[place] = table.slotOfPlace[place - 1];
+        --place;
+    }
+    table.score[place]       = score;
+    table.slotOfPlace[place] = slot;
+
+    if (place == 0) {
+        PlyRecord& root = state.plies[0];
+        root.pv[0]      = move;
+        std::copy_n(below.pv.begin(), below.pvLength, root.pv.begin() + 1);
+        root.pvLength = below.pvLength + 1;
+        const int iteration = state.control.iteration;
+        if (iteration >= 0 && iteration < MaxPly)
+            ++state.control.bestLineChanges[iteration];
+    }
+    return true;
+}
+
+void printLines(const SearchState& state) {
+    const MultiPvTable& table = state.multiPv;
+    const int shown = std::min(ShownLines(state), state.rootMoveCount);
+    for (int place = 0; place < shown && table.score[place] != -Infinity; ++place) {
+        const int score = table.score[place];
+        const int slot  = table.slotOfPlace[place];
+        const auto nodes = static_cast<unsigned long long>(table.nodes[slot]);
+        const int nps    = nodesPerSecond(table.nodes[slot], table.time[slot]);
+
+        LineBuffer line;
+        Append(line, "info multipv %d depth %d ", place + 1, state.control.iteration);
+        if (std::abs(score) < MateThreshold)
+            Append(line, "score cp %d time %d nodes %llu nps %d pv ", score, table.time[slot],
+                   nodes, nps);
+        else
+            Append(line, "score mate %d time %d nodes %llu nps %d pv ", mateDistance(score),
+                   table.time[slot], nodes, nps);
+        for (int i = 0; i < table.length[slot]; ++i)
+            AppendMove(line, table.lineMoves[slot][i]);
+        Append(line, "\n");
+        Write(line);
+    }
+}
+
+void printDepthLines(SearchState& state) {
+    SearchControl& control = state.control;
+    control.nowTick        = readTickCount();
+    LineBuffer line;
+    Append(line, "info depth %d\n", control.iteration);
+    Append(line, "info seldepth %d\n", state.selDepth);
+    Append(line, "info time %d\n", ticksBetween(control.startTick, control.nowTick));
+    Write(line);
+}
+
+void printCurrentMove(SearchState& state, Move move, int number) {
+    const SearchControl& control = state.control;
+    if (ticksBetween(control.startTick, control.nowTick) <= 512)
+        return;
+    LineBuffer line;
+    Append(line, "info currmove ");
+    AppendMove(line, move);
+    Append(line, "currmovenumber %d\n", number);
+    Write(line);
+}
+
+} // namespace tarvo
