@@ -2,16 +2,16 @@
 // reference positions, and prints nodes per second for both.
 // Usage: staged_perft_bench [repeats]; the best of the repeats is reported for each run.
 
-#include "board/fen.h"
-#include "board/perft.h"
-#include "board/tables.h"
-#include "search/perft_staged.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+
+#include "board/fen.h"
+#include "board/perft.h"
+#include "board/tables.h"
+#include "search/perft_staged.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "board/see.h"
 
+#include <algorithm>
+
 #include "board/occupancy.h"
 #include "board/tables.h"
-
-#include <algorithm>
 
 namespace tarvo {
 

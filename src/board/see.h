@@ -4,9 +4,9 @@
 // free to stop when going on would lose. The pickers order and filter captures with it. Pieces
 // that join through a line opened by an earlier capture are counted; pins are not.
 
-#include "board/types.h"
-
 #include <array>
+
+#include "board/types.h"
 
 namespace tarvo {
 

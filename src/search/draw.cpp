@@ -1,9 +1,9 @@
 #include "search/draw.h"
 
-#include "board/tables.h"
-
 #include <algorithm>
 #include <bit>
+
+#include "board/tables.h"
 
 namespace tarvo {
 

@@ -1,8 +1,8 @@
 #include "search/history.h"
 
-#include "search/state.h"
-
 #include <cstdlib>
+
+#include "search/state.h"
 
 namespace tarvo {
 

@@ -3,9 +3,9 @@
 // quiet moves out of check, evasions in check, with the search's own pin lines and checkers.
 // Its counts must equal those of the legal generator.
 
-#include "board/types.h"
-
 #include <cstdint>
+
+#include "board/types.h"
 
 namespace tarvo {
 

@@ -1,13 +1,13 @@
 #include "search/picker.h"
 
+#include <bit>
+
 #include "board/movegen.h"
 #include "board/see.h"
 #include "board/staged.h"
 #include "board/tables.h"
 #include "board/validate.h"
 #include "search/history.h"
-
-#include <bit>
 
 namespace tarvo {
 

@@ -6,11 +6,11 @@
 // both give the evasions, best first. Every move comes out at most once: a stored move that
 // a later stage generates again is skipped there.
 
-#include "board/types.h"
-#include "search/state.h"
-
 #include <array>
 #include <cstdint>
+
+#include "board/types.h"
+#include "search/state.h"
 
 namespace tarvo {
 

@@ -1,9 +1,9 @@
 // Static exchange: worked exchanges on one square, with x-rays, kings and promotions.
 
+#include <gtest/gtest.h>
+
 #include "board/see.h"
 #include "support/suite_walk.h"
-
-#include <gtest/gtest.h>
 
 namespace tarvo {
 namespace {

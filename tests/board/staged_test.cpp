@@ -1,14 +1,14 @@
 // The staged generators: together they give exactly the legal moves, in their classes and in
 // their order of appending.
 
-#include "board/staged.h"
-#include "board/tables.h"
-#include "support/suite_walk.h"
-
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+
+#include "board/staged.h"
+#include "board/tables.h"
+#include "support/suite_walk.h"
 
 namespace tarvo {
 namespace {

@@ -1,14 +1,14 @@
 // Validation of stored moves: the answer must be exactly whether the word is a legal move of
 // the position, for words made in other positions of either side to move.
 
-#include "board/tables.h"
-#include "board/validate.h"
-#include "support/suite_walk.h"
-
 #include <algorithm>
 #include <array>
 #include <gtest/gtest.h>
 #include <vector>
+
+#include "board/tables.h"
+#include "board/validate.h"
+#include "support/suite_walk.h"
 
 namespace tarvo {
 namespace {

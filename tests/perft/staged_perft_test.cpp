@@ -1,11 +1,11 @@
 // Path counts through the staged generators, with the search's pin lines and checkers, against
 // the known counts of every suite line.
 
+#include <gtest/gtest.h>
+
 #include "board/fen.h"
 #include "search/perft_staged.h"
 #include "support/suite_walk.h"
-
-#include <gtest/gtest.h>
 
 namespace tarvo {
 namespace {

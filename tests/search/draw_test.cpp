@@ -1,11 +1,11 @@
 // Draw rules and checkers at search nodes.
 
+#include <gtest/gtest.h>
+
 #include "board/make_move.h"
 #include "board/tables.h"
 #include "search/draw.h"
 #include "support/suite_walk.h"
-
-#include <gtest/gtest.h>
 
 namespace tarvo {
 namespace {

@@ -1,18 +1,18 @@
 // Move pickers, pin lines, killers and history: each legal move comes out once, in the
 // documented order, whatever the stored moves hold.
 
+#include <algorithm>
+#include <array>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
 #include "board/see.h"
 #include "board/tables.h"
 #include "search/draw.h"
 #include "search/history.h"
 #include "search/picker.h"
 #include "support/suite_walk.h"
-
-#include <algorithm>
-#include <array>
-#include <gtest/gtest.h>
-#include <string>
-#include <vector>
 
 namespace tarvo {
 namespace {

@@ -3,11 +3,6 @@
 // tests/data/perft.epd, a walk over every position a few plies from each of its lines, and
 // pin lines found by walking rays square by square, independent of the engine's tables.
 
-#include "board/fen.h"
-#include "board/make_move.h"
-#include "board/movegen.h"
-#include "board/types.h"
-
 #include <cstdint>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -15,6 +10,11 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "board/fen.h"
+#include "board/make_move.h"
+#include "board/movegen.h"
+#include "board/types.h"
 
 namespace tarvo::test {
 
