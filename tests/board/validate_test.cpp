@@ -70,87 +70,69 @@ TEST(IsStoredMoveLegal, AnswersExactlyWhetherAWordIsLegalAcrossTheSuite) {
     EXPECT_LT(accepted, tested / 2);
 }
 
-TEST(IsStoredMoveLegal, KnightMoveNeedsItsKnightAnEmptySquareAndNoPin) {
-    const Move b1c3 = MakeMoveWord(Sq("b1"), Sq("c3"), Knight);
-    EXPECT_TRUE(IsLegal("4k3/8/8/8/8/8/8/1N2K3 w - - 0 1", b1c3));
-    EXPECT_FALSE(IsLegal("4k3/8/8/8/8/2P5/8/1N2K3 w - - 0 1", b1c3));
-    EXPECT_FALSE(IsLegal("4k3/8/8/8/8/2p5/8/1N2K3 w - - 0 1", b1c3));
-    EXPECT_FALSE(IsLegal("4k3/8/8/8/8/8/8/1B2K3 w - - 0 1", b1c3));
-    EXPECT_FALSE(IsLegal("4k3/8/8/8/8/8/8/rN2K3 w - - 0 1", b1c3));
-}
+struct StoredCase {
+    const char* fen;
+    Move move;
+    bool legal;
+};
 
-TEST(IsStoredMoveLegal, CaptureNeedsTheRecordedVictim) {
-    const Move e4d5 = MakeMoveWord(Sq("e4"), Sq("d5"), Pawn, Pawn);
-    EXPECT_TRUE(IsLegal("4k3/8/8/3p4/4P3/8/8/4K3 w - - 0 1", e4d5));
-    EXPECT_FALSE(IsLegal("4k3/8/8/3n4/4P3/8/8/4K3 w - - 0 1", e4d5));
-    EXPECT_FALSE(IsLegal("4k3/8/8/8/4P3/8/8/4K3 w - - 0 1", e4d5));
-    EXPECT_FALSE(IsLegal("4k3/8/8/3P4/4P3/8/8/4K3 w - - 0 1", e4d5));
-}
+constexpr Move B1C3   = MakeMoveWord(Sq("b1"), Sq("c3"), Knight);
+constexpr Move E4D5   = MakeMoveWord(Sq("e4"), Sq("d5"), Pawn, Pawn);
+constexpr Move E2E4   = MakeMoveWord(Sq("e2"), Sq("e4"), Pawn, NoPiece, DoubleStepFlag);
+constexpr Move E1G1   = MakeMoveWord(Sq("e1"), Sq("g1"), King, NoPiece, CastlingFlag);
+constexpr Move E8G8   = MakeMoveWord(Sq("e8"), Sq("g8"), King, NoPiece, CastlingFlag);
+constexpr Move E5D6EP = MakeMoveWord(Sq("e5"), Sq("d6"), Pawn, Pawn, EnPassantFlag);
+constexpr Move C4D3EP = MakeMoveWord(Sq("c4"), Sq("d3"), Pawn, Pawn, EnPassantFlag);
+constexpr Move C1G5   = MakeMoveWord(Sq("c1"), Sq("g5"), Bishop);
 
-TEST(IsStoredMoveLegal, DoubleStepNeedsBothSquaresEmpty) {
-    const Move e2e4 = MakeMoveWord(Sq("e2"), Sq("e4"), Pawn, NoPiece, DoubleStepFlag);
-    EXPECT_TRUE(IsLegal("4k3/8/8/8/8/8/4P3/K7 w - - 0 1", e2e4));
-    EXPECT_FALSE(IsLegal("4k3/8/8/8/8/4n3/4P3/K7 w - - 0 1", e2e4));
-    EXPECT_FALSE(IsLegal("4k3/8/8/8/4n3/8/4P3/K7 w - - 0 1", e2e4));
-}
-
-TEST(IsStoredMoveLegal, CastlingNeedsRightEmptySquaresAndASafePath) {
-    const Move castle = MakeMoveWord(Sq("e1"), Sq("g1"), King, NoPiece, CastlingFlag);
-    EXPECT_TRUE(IsLegal("4k3/8/8/8/8/8/8/4K2R w K - 0 1", castle));
-    EXPECT_FALSE(IsLegal("4k3/8/8/8/8/8/8/4K2R w - - 0 1", castle));
-    EXPECT_FALSE(IsLegal("4k3/8/8/8/8/8/8/4KN1R w K - 0 1", castle));
-    EXPECT_FALSE(IsLegal("4kr2/8/8/8/8/8/8/4K2R w K - 0 1", castle));
-    EXPECT_FALSE(IsLegal("4k1r1/8/8/8/8/8/8/4K2R w K - 0 1", castle));
-    // The rook itself may be attacked.
-    EXPECT_TRUE(IsLegal("4k2r/8/8/8/8/8/8/4K2R w K - 0 1", castle));
-    // The word of the other side's castling never fits.
-    EXPECT_FALSE(IsLegal("4k2r/8/8/8/8/8/8/4K2R w K - 0 1",
-                         MakeMoveWord(Sq("e8"), Sq("g8"), King, NoPiece, CastlingFlag)));
-}
-
-TEST(IsStoredMoveLegal, EnPassantNeedsItsFile) {
-    const Move e5d6 = MakeMoveWord(Sq("e5"), Sq("d6"), Pawn, Pawn, EnPassantFlag);
-    EXPECT_TRUE(IsLegal("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", e5d6));
-    EXPECT_FALSE(IsLegal("4k3/8/8/3pP3/8/8/8/4K3 w - - 0 1", e5d6));
-    EXPECT_FALSE(IsLegal("4k3/8/8/3pPp2/8/8/8/4K3 w - f6 0 1", e5d6));
-}
-
-TEST(IsStoredMoveLegal, EnPassantWordOfTheOtherSideIsRefused) {
-    // Black to move with a black pawn on e5 and the d-file open for en passant on d3: White's
-    // word e5xd6 names the right file but the other side's square.
-    const Move e5d6 = MakeMoveWord(Sq("e5"), Sq("d6"), Pawn, Pawn, EnPassantFlag);
-    EXPECT_FALSE(IsLegal("4k3/8/8/4p3/2pP4/8/8/4K3 b - d3 0 1", e5d6));
-    EXPECT_TRUE(IsLegal("4k3/8/8/4p3/2pP4/8/8/4K3 b - d3 0 1",
-                        MakeMoveWord(Sq("c4"), Sq("d3"), Pawn, Pawn, EnPassantFlag)));
-}
-
-TEST(IsStoredMoveLegal, EnPassantKeepsPinsAndTheKingsRank) {
-    const Move towardsKing = MakeMoveWord(Sq("e5"), Sq("d6"), Pawn, Pawn, EnPassantFlag);
-    EXPECT_TRUE(IsLegal("7k/2K5/8/3pP3/8/6b1/8/8 w - d6 0 1", towardsKing));
-    EXPECT_FALSE(IsLegal("5q2/6b1/8/3pP3/8/8/1K6/7k w - d6 0 1", towardsKing));
-    EXPECT_FALSE(IsLegal("7k/8/8/K2pP2r/8/8/8/8 w - d6 0 1", towardsKing));
-}
-
-TEST(IsStoredMoveLegal, SliderNeedsAnOpenPathAndItsPinLine) {
-    const Move c1g5 = MakeMoveWord(Sq("c1"), Sq("g5"), Bishop);
-    EXPECT_TRUE(IsLegal("4k3/8/8/8/8/8/8/2B1K3 w - - 0 1", c1g5));
-    EXPECT_FALSE(IsLegal("4k3/8/8/8/8/4P3/8/2B1K3 w - - 0 1", c1g5));
-    // A queen pinned on a file moves along it, not off it.
-    EXPECT_TRUE(
-        IsLegal("4r2k/8/8/8/8/8/4Q3/4K3 w - - 0 1", MakeMoveWord(Sq("e2"), Sq("e8"), Queen, Rook)));
-    EXPECT_FALSE(
-        IsLegal("4r2k/8/8/8/8/8/4Q3/4K3 w - - 0 1", MakeMoveWord(Sq("e2"), Sq("d3"), Queen)));
-}
-
-TEST(IsStoredMoveLegal, KingMayNotStepBackAlongALine) {
-    // With the king lifted off d1, the rook on a1 would attack e1 through it.
-    EXPECT_FALSE(IsLegal("4k3/8/8/8/8/8/8/r2K4 w - - 0 1", MakeMoveWord(Sq("d1"), Sq("e1"), King)));
-    EXPECT_TRUE(IsLegal("4k3/8/8/8/8/8/8/r2K4 w - - 0 1", MakeMoveWord(Sq("d1"), Sq("e2"), King)));
-}
-
-TEST(IsStoredMoveLegal, ReservedWordsAreRefused) {
-    EXPECT_FALSE(IsLegal(StartFen, NullMove));
-    EXPECT_FALSE(IsLegal(StartFen, NoMove));
+TEST(IsStoredMoveLegal, ChecksEachMoveAgainstThePosition) {
+    const StoredCase cases[] = {
+        // A knight move needs its knight, an empty square and no pin.
+        {"4k3/8/8/8/8/8/8/1N2K3 w - - 0 1", B1C3, true},
+        {"4k3/8/8/8/8/2P5/8/1N2K3 w - - 0 1", B1C3, false},
+        {"4k3/8/8/8/8/2p5/8/1N2K3 w - - 0 1", B1C3, false},
+        {"4k3/8/8/8/8/8/8/1B2K3 w - - 0 1", B1C3, false},
+        {"4k3/8/8/8/8/8/8/rN2K3 w - - 0 1", B1C3, false},
+        // A capture needs the recorded victim.
+        {"4k3/8/8/3p4/4P3/8/8/4K3 w - - 0 1", E4D5, true},
+        {"4k3/8/8/3n4/4P3/8/8/4K3 w - - 0 1", E4D5, false},
+        {"4k3/8/8/8/4P3/8/8/4K3 w - - 0 1", E4D5, false},
+        // A double step needs both squares empty.
+        {"4k3/8/8/8/8/8/4P3/K7 w - - 0 1", E2E4, true},
+        {"4k3/8/8/8/8/4n3/4P3/K7 w - - 0 1", E2E4, false},
+        {"4k3/8/8/8/4n3/8/4P3/K7 w - - 0 1", E2E4, false},
+        // Castling needs the right, empty squares and a safe path; the rook may be attacked.
+        {"4k3/8/8/8/8/8/8/4K2R w K - 0 1", E1G1, true},
+        {"4k3/8/8/8/8/8/8/4K2R w - - 0 1", E1G1, false},
+        {"4k3/8/8/8/8/8/8/4KN1R w K - 0 1", E1G1, false},
+        {"4kr2/8/8/8/8/8/8/4K2R w K - 0 1", E1G1, false},
+        {"4k1r1/8/8/8/8/8/8/4K2R w K - 0 1", E1G1, false},
+        {"4k2r/8/8/8/8/8/8/4K2R w K - 0 1", E1G1, true},
+        {"4k2r/8/8/8/8/8/8/4K2R w K - 0 1", E8G8, false},
+        // En passant needs its file, keeps pins and the king's rank closed.
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", E5D6EP, true},
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - - 0 1", E5D6EP, false},
+        {"4k3/8/8/3pPp2/8/8/8/4K3 w - f6 0 1", E5D6EP, false},
+        {"7k/2K5/8/3pP3/8/6b1/8/8 w - d6 0 1", E5D6EP, true},
+        {"5q2/6b1/8/3pP3/8/8/1K6/7k w - d6 0 1", E5D6EP, false},
+        {"7k/8/8/K2pP2r/8/8/8/8 w - d6 0 1", E5D6EP, false},
+        // White's e5xd6 names Black's en-passant file, but not Black's square.
+        {"4k3/8/8/4p3/2pP4/8/8/4K3 b - d3 0 1", E5D6EP, false},
+        {"4k3/8/8/4p3/2pP4/8/8/4K3 b - d3 0 1", C4D3EP, true},
+        // A slider needs an open path, and a pinned queen stays on its line.
+        {"4k3/8/8/8/8/8/8/2B1K3 w - - 0 1", C1G5, true},
+        {"4k3/8/8/8/8/4P3/8/2B1K3 w - - 0 1", C1G5, false},
+        {"4r2k/8/8/8/8/8/4Q3/4K3 w - - 0 1", MakeMoveWord(Sq("e2"), Sq("e8"), Queen, Rook), true},
+        {"4r2k/8/8/8/8/8/4Q3/4K3 w - - 0 1", MakeMoveWord(Sq("e2"), Sq("d3"), Queen), false},
+        // A king may not step onto an attacked square.
+        {"4k3/8/8/8/8/8/r7/3K4 w - - 0 1", MakeMoveWord(Sq("d1"), Sq("d2"), King), false},
+        {"4k3/8/8/8/8/8/r7/3K4 w - - 0 1", MakeMoveWord(Sq("d1"), Sq("e1"), King), true},
+        // The reserved words never stand for a move.
+        {StartFen, NullMove, false},
+        {StartFen, NoMove, false},
+    };
+    for (const StoredCase& c : cases)
+        EXPECT_EQ(IsLegal(c.fen, c.move), c.legal) << c.fen << " word " << std::hex << c.move;
 }
 
 } // namespace

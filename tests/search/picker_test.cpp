@@ -289,21 +289,6 @@ TEST(ComputePinLines, MatchesPinsFoundRayByRayAcrossTheSuite) {
     EXPECT_GT(pinned, 1000);
 }
 
-TEST(ComputePinLines, CoversTheSquaresUpToThePinnerOnBothKinds) {
-    // Bishop d2 pinned by the bishop on a5; pawn e2 pinned by the rook on e8.
-    const Board board = BoardFrom("4r1k1/8/8/b7/8/8/3BP3/4K3 w - - 0 1");
-    Bitboard straight = 0, diagonal = 0;
-    ComputePinLines(board, 0, straight, diagonal);
-    const auto squares = [](std::initializer_list<const char*> names) {
-        Bitboard set = 0;
-        for (const char* name : names)
-            set |= SquareBit[Sq(name)];
-        return set;
-    };
-    EXPECT_EQ(diagonal, squares({"d2", "c3", "b4", "a5"}));
-    EXPECT_EQ(straight, squares({"e2", "e3", "e4", "e5", "e6", "e7", "e8"}));
-}
-
 TEST(History, CutoffAddsTheTruncatedSquareOfTheDepth) {
     ResetState();
     SearchState& state = State();
