@@ -1,5 +1,5 @@
 // Move pickers, pin lines, killers and history: each legal move comes out once, in the
-// documented order, whatever the stored moves hold.
+// order of their stages, whatever the stored moves hold.
 
 #include <algorithm>
 #include <array>
