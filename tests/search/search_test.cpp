@@ -1,10 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <cstddef>
-#include <cstring>
-#include <memory>
-#include <vector>
-
 #include "board/board_helpers.h"
 #include "board/make_move.h"
 #include "eval/evaluate.h"
@@ -15,6 +8,12 @@
 #include "search/search.h"
 #include "search/state.h"
 #include "search/tt.h"
+
+#include <cstddef>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <memory>
+#include <vector>
 
 namespace tarvo {
 namespace {
@@ -72,8 +71,8 @@ struct SearchFixture : ::testing::Test {
 
 struct NewDepth : SearchFixture {
     MovePicker picker;
-    float Of(const Board& board, const std::string& text, bool pvNode = false,
-             bool inCheck = false, int ply = 2) {
+    float Of(const Board& board, const std::string& text, bool pvNode = false, bool inCheck = false,
+             int ply = 2) {
         const Move move = FindLegalMove(board, text);
         EXPECT_NE(move, NoMove) << text;
         return ComputeNewDepth(state, board, 5.0f, ply, move, pvNode, inCheck, picker);
@@ -91,8 +90,7 @@ TEST_F(NewDepth, CheckExtendsAndSingleReplyIsCapped) {
     EXPECT_EQ(Of(BoardFromFen("4k3/8/8/8/8/8/8/r3K3 w - - 0 1"), "e1e2", false, true), 5.0f);
     // The king's one way out: 5.5 plies, cut at the cap.
     picker.evasionCount = 1;
-    EXPECT_EQ(Of(BoardFromFen("4k3/8/8/8/8/8/3P1P2/r3K3 w - - 0 1"), "e1e2", false, true),
-              5.25f);
+    EXPECT_EQ(Of(BoardFromFen("4k3/8/8/8/8/8/3P1P2/r3K3 w - - 0 1"), "e1e2", false, true), 5.25f);
 }
 
 TEST_F(NewDepth, PawnMovesExtendWhenPassedOrReachingTheSeventh) {
@@ -107,7 +105,7 @@ TEST_F(NewDepth, PawnMovesExtendWhenPassedOrReachingTheSeventh) {
 
 TEST_F(NewDepth, RecaptureOfAnEqualPieceOnTheSameSquare) {
     // Black's bishop has just taken a knight on d5 (ply 1); White's knight takes it back.
-    const Board board = BoardFromFen("4k3/8/8/3b4/8/4N3/8/4K3 w - - 0 1");
+    const Board board          = BoardFromFen("4k3/8/8/3b4/8/4N3/8/4K3 w - - 0 1");
     state.plies[1].currentMove = MakeMoveWord(42, 35, Bishop, Knight);
     EXPECT_FLOAT_EQ(Of(board, "e3d5", false), 4.2f);
     EXPECT_EQ(Of(board, "e3d5", true), 5.0f);
@@ -140,7 +138,8 @@ TEST_F(SearchFixture, RepeatedPositionIsADraw) {
 }
 
 TEST_F(SearchFixture, LastPlyReturnsTheStaticScore) {
-    Board board = BoardFromFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+    Board board =
+        BoardFromFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
     EXPECT_EQ(Search(state, board, -Infinity, Infinity, 4.0f, MaxPly - 1, true), Evaluate(board));
     EXPECT_EQ(state.nodes, 0u);
     EXPECT_LE(state.selDepth, MaxPly - 1);
@@ -164,7 +163,7 @@ TEST_F(SearchFixture, FindsMateAndLeavesItsLine) {
 }
 
 TEST_F(SearchFixture, StoppedSearchReturnsZeroAndStoresNothing) {
-    Board board       = BoardFromFen(StartFen);
+    Board board            = BoardFromFen(StartFen);
     state.control.runState = Stopped;
     EXPECT_EQ(Search(state, board, -Infinity, Infinity, 5.0f, 1, true), 0);
     EXPECT_EQ(QSearch(state, board, -Infinity, Infinity, 1.0f, 1), 0);
@@ -172,11 +171,10 @@ TEST_F(SearchFixture, StoppedSearchReturnsZeroAndStoresNothing) {
 }
 
 TEST_F(SearchFixture, SearchLeavesTheBoardAsItWas) {
-    for (const char* fen :
-         {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-          "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
-          "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
-          "8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1"}) {
+    for (const char* fen : {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+                            "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+                            "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
+                            "8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1"}) {
         Board board        = BoardFromFen(fen);
         const Board before = Snapshot(board);
         Search(state, board, -Infinity, Infinity, 4.0f, 1, true);
@@ -207,7 +205,8 @@ TEST_F(SearchFixture, QuietPositionReturnsTheBetterOfAlphaAndStaticScore) {
 
 TEST_F(SearchFixture, QuiescenceFindsMateButNotStalemate) {
     // A capture that mates: Qxf7 with the bishop behind it.
-    Board board = BoardFromFen("r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4");
+    Board board =
+        BoardFromFen("r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4");
     EXPECT_EQ(QSearch(state, board, -Infinity, Infinity, 0.0f, 1), MateScore - 2);
     EXPECT_EQ(MoveText(state.plies[1].pv[0]), "h5f7");
     // Not in check and nothing to capture: no stalemate test, only the static score.
@@ -275,7 +274,9 @@ void RecordOrder(SearchState&, const MoveList& moves) {
     for (std::uint32_t i = 0; i < moves.count; ++i)
         Orders.back().emplace_back(moves.moves[i], moves.score[i]);
 }
-void StopAtOnce(SearchState& state) { state.control.runState = Stopped; }
+void StopAtOnce(SearchState& state) {
+    state.control.runState = Stopped;
+}
 
 struct RootFixture : SearchFixture {
     void SetUp() override {
@@ -317,7 +318,7 @@ TEST_F(RootFixture, LaterMovesAreTestedWithANullWindowFromTheSecondIteration) {
 
 TEST_F(RootFixture, EveryLineGetsAFullWindowWhenMultiPvCoversTheRoot) {
     // Three legal moves and MultiPV 3: no move is ever tested against a threshold.
-    Board board = BoardFromFen("k7/8/8/8/8/8/8/K7 w - - 0 1");
+    Board board           = BoardFromFen("k7/8/8/8/8/8/8/K7 w - - 0 1");
     state.options.multiPv = 3;
     Prepare(4);
     RootSearch(state, board, SearchLimits{});
@@ -326,7 +327,8 @@ TEST_F(RootFixture, EveryLineGetsAFullWindowWhenMultiPvCoversTheRoot) {
 }
 
 TEST_F(RootFixture, RootMovesAreOrderedByKeyAndTiesKeepTheirOrder) {
-    Board board = BoardFromFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+    Board board =
+        BoardFromFen("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
     Prepare(4);
     RootSearch(state, board, SearchLimits{});
     ASSERT_EQ(Orders.size(), 4u);
@@ -356,8 +358,8 @@ TEST_F(RootFixture, RootMovesAreOrderedByKeyAndTiesKeepTheirOrder) {
 }
 
 TEST_F(RootFixture, NoLegalMoveRunsNoIterationAndLeavesNoLine) {
-    Board board                = BoardFromFen("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1");
-    state.plies[0].pvLength    = 2; // a line left from an earlier search
+    Board board             = BoardFromFen("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1");
+    state.plies[0].pvLength = 2; // a line left from an earlier search
     Prepare(5);
     RootSearch(state, board, SearchLimits{});
     EXPECT_TRUE(Orders.empty());
@@ -365,13 +367,13 @@ TEST_F(RootFixture, NoLegalMoveRunsNoIterationAndLeavesNoLine) {
 }
 
 TEST_F(RootFixture, StopBeforeAnyLineReportsTheFirstRootMove) {
-    Board board                  = BoardFromFen(StartFen);
-    state.plies[0].pvLength      = 1;
-    state.plies[0].pv[0]         = NoMove;
-    state.hooks.nodePoll         = StopAtOnce;
-    state.hooks.rootResult       = nullptr;
+    Board board             = BoardFromFen(StartFen);
+    state.plies[0].pvLength = 1;
+    state.plies[0].pv[0]    = NoMove;
+    state.hooks.nodePoll    = StopAtOnce;
+    state.hooks.rootResult  = nullptr;
     Prepare(5);
-    state.control.pollCountdown  = 0;
+    state.control.pollCountdown = 0;
     RootSearch(state, board, SearchLimits{});
     ASSERT_EQ(state.plies[0].pvLength, 1u);
     EXPECT_EQ(MoveText(state.plies[0].pv[0]), "b1a3"); // the generator's first move
