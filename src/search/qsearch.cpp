@@ -1,12 +1,12 @@
 #include "search/qsearch.h"
 
-#include <algorithm>
-
 #include "board/make_move.h"
 #include "eval/evaluate.h"
 #include "search/draw.h"
 #include "search/picker.h"
 #include "search/state.h"
+
+#include <algorithm>
 
 namespace tarvo {
 

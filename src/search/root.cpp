@@ -1,12 +1,12 @@
 #include "search/root.h"
 
-#include <algorithm>
-
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "search/search.h"
 #include "search/state.h"
 #include "search/tt.h"
+
+#include <algorithm>
 
 namespace tarvo {
 
@@ -51,7 +51,7 @@ void EmptyMultiPvPlaces(MultiPvTable& table) {
 
 // One iteration over every root move. Returns false when the search was stopped.
 bool SearchRootMoves(SearchState& state, Board& board, MoveList& rootMoves, int iteration) {
-    SearchControl& control  = state.control;
+    SearchControl& control   = state.control;
     const SearchHooks& hooks = state.hooks;
     const int lines          = std::clamp(state.options.multiPv, 1, MaxMultiPv);
     // The root move is the first ply of the iteration.
@@ -70,13 +70,12 @@ bool SearchRootMoves(SearchState& state, Board& board, MoveList& rootMoves, int 
 
         int value;
         if (iteration <= 1 || static_cast<int>(i) < lines) {
-            threshold = -Infinity;
-            value     = -Search(state, board, -Infinity, Infinity, childDepth, 1, true);
+            threshold          = -Infinity;
+            value              = -Search(state, board, -Infinity, Infinity, childDepth, 1, true);
             rootMoves.score[i] = iteration * IterationWeight + value;
         } else {
             control.nonFirst = 1;
-            const int test =
-                -Search(state, board, -threshold - 1, -threshold, childDepth, 1, true);
+            const int test = -Search(state, board, -threshold - 1, -threshold, childDepth, 1, true);
             if (test > threshold && test < Infinity) {
                 control.reSearch = 1;
                 value = -Search(state, board, -Infinity, -threshold, childDepth, 1, true);

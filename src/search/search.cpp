@@ -1,9 +1,5 @@
 #include "search/search.h"
 
-#include <algorithm>
-#include <array>
-#include <cstdlib>
-
 #include "board/make_move.h"
 #include "board/see.h"
 #include "board/tables.h"
@@ -14,6 +10,10 @@
 #include "search/qsearch.h"
 #include "search/state.h"
 #include "search/tt.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
 
 namespace tarvo {
 
@@ -28,7 +28,9 @@ constexpr std::uint64_t EvasionStages = 1u << 7;
 constexpr int IidEvalMargin = 100;
 
 // The rank from which a pawn of `side` promotes on its next move.
-constexpr int SeventhRank(int side) { return side == White ? 6 : 1; }
+constexpr int SeventhRank(int side) {
+    return side == White ? 6 : 1;
+}
 
 bool IsPawnToSeventh(Move move, int side) {
     return MovePiece(move) == Pawn && (MoveTo(move) >> 3) == SeventhRank(side);
@@ -63,8 +65,8 @@ void CopyLine(PlyRecord& record, Move move, const PlyRecord& child) {
 
 } // namespace
 
-float ComputeNewDepth(const SearchState& state, const Board& board, float depth, int ply,
-                      Move move, bool pvNode, bool inCheck, const MovePicker& picker) {
+float ComputeNewDepth(const SearchState& state, const Board& board, float depth, int ply, Move move,
+                      bool pvNode, bool inCheck, const MovePicker& picker) {
     const SearchParams& params = state.params;
     float newDepth             = static_cast<float>(static_cast<double>(depth) - 1.0);
     const float cap            = newDepth + params.maxExtension;
@@ -75,7 +77,7 @@ float ComputeNewDepth(const SearchState& state, const Board& board, float depth,
         if (MoveTo(previous) == MoveTo(move) &&
             std::abs(ExchangeValue[captured] - ExchangeValue[MoveCaptured(previous)]) <= 15) {
             const double share = pvNode ? 1.0 : 0.2;
-            newDepth = static_cast<float>(newDepth + share * params.recaptureExtension);
+            newDepth           = static_cast<float>(newDepth + share * params.recaptureExtension);
         }
     }
 
@@ -136,9 +138,9 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
     }
 
     MovePicker picker;
-    int checkerCount      = 0;
-    picker.checkers       = FindCheckers(board, checkerCount);
-    const bool inCheck    = checkerCount > 0;
+    int checkerCount   = 0;
+    picker.checkers    = FindCheckers(board, checkerCount);
+    const bool inCheck = checkerCount > 0;
     LazyEval eval;
 
     // Null move, then razoring for null-window nodes or internal iterative deepening for PV
@@ -150,8 +152,8 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
         (depth - 1 <= params.nullReduction || StaticScore(eval, board) >= beta)) {
         UndoInfo undo;
         MakeNullMove(board, undo);
-        const int value = -Search(state, board, -beta, -beta + 1,
-                                  depth - 1 - params.nullReduction, ply + 1, false);
+        const int value = -Search(state, board, -beta, -beta + 1, depth - 1 - params.nullReduction,
+                                  ply + 1, false);
         UnmakeNullMove(board, undo);
         if (value >= beta) {
             // The verification search only guards against zugzwang-like errors; its score
@@ -187,17 +189,17 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
     picker.stages = inCheck ? EvasionStages : MainStages;
 
     std::array<Move, MaxMoves> tried;
-    int triedCount  = 0;
-    int best        = -Infinity;
-    Move bestMove   = NoMove;
-    int cutoffValue = 0;
-    bool futilityKnown = false;
-    int futilityValue  = 0;
-    const int side     = board.sideToMove;
+    int triedCount       = 0;
+    int best             = -Infinity;
+    Move bestMove        = NoMove;
+    int cutoffValue      = 0;
+    bool futilityKnown   = false;
+    int futilityValue    = 0;
+    const int side       = board.sideToMove;
     const int wholeDepth = static_cast<int>(depth);
 
     for (Move move = NextMove(picker, board, state.historyScore); move != NoMove;
-         move       = NextMove(picker, board, state.historyScore)) {
+         move      = NextMove(picker, board, state.historyScore)) {
         tried[triedCount++] = move;
         record.currentMove  = move;
 
@@ -220,7 +222,7 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
 
         bool reduced = false;
         if (plainQuiet && (move & CastlingFlag) == 0) {
-            const int index = HistoryIndex(move, side);
+            const int index   = HistoryIndex(move, side);
             const int cutoffs = state.cutoffCount[index];
             const int fails   = state.failCount[index];
             if (depth <= params.historyPruningMaxDepth && triedCount >= wholeDepth + 3 &&
@@ -244,8 +246,8 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
             value = -Search(state, board, -beta, -alpha, newDepth, ply + 1, true);
         }
         if (reduced && value > alpha)
-            value = -Search(state, board, -beta, -alpha, newDepth + params.lmrReduction,
-                            ply + 1, true);
+            value =
+                -Search(state, board, -beta, -alpha, newDepth + params.lmrReduction, ply + 1, true);
         UnmakeMove(board, move, undo);
 
         if (value > best) {

@@ -20,7 +20,7 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
 // The depth for the child of `move` (made from `board`, which is still the position before
 // it): one ply less, plus the recapture, check, single-reply and pawn extensions, capped at
 // depth - 1 + maxExtension.
-float ComputeNewDepth(const SearchState& state, const Board& board, float depth, int ply,
-                      Move move, bool pvNode, bool inCheck, const MovePicker& picker);
+float ComputeNewDepth(const SearchState& state, const Board& board, float depth, int ply, Move move,
+                      bool pvNode, bool inCheck, const MovePicker& picker);
 
 } // namespace tarvo

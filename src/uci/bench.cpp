@@ -1,15 +1,15 @@
 #include "uci/bench.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <memory>
-
 #include "board/fen.h"
 #include "search/root.h"
 #include "search/state.h"
 #include "search/tt.h"
 #include "uci/clock.h"
 #include "uci/hooks.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
 
 namespace tarvo {
 
@@ -78,11 +78,13 @@ void ResetSearchState(SearchState& state) {
 
 } // namespace
 
-int benchPositionCount() { return static_cast<int>(std::size(BenchFens)); }
+int benchPositionCount() {
+    return static_cast<int>(std::size(BenchFens));
+}
 
 std::uint64_t benchNodes(SearchState& state, int depth, int positionCount, bool progress) {
     installQuietSearchHooks(state);
-    const int count = std::clamp(positionCount, 0, benchPositionCount());
+    const int count     = std::clamp(positionCount, 0, benchPositionCount());
     std::uint64_t total = 0;
     for (int i = 0; i < count; ++i) {
         Board board{};
@@ -104,8 +106,8 @@ int runBench() {
     // Heap storage: the search state is far too large for the stack.
     const auto state = std::make_unique<SearchState>();
     InitSearchState(*state);
-    const std::uint32_t start = readTickCount();
-    const std::uint64_t nodes = benchNodes(*state, BenchDepth, benchPositionCount(), true);
+    const std::uint32_t start  = readTickCount();
+    const std::uint64_t nodes  = benchNodes(*state, BenchDepth, benchPositionCount(), true);
     const std::int32_t elapsed = std::max(ticksBetween(start, readTickCount()), 0);
     ReleaseSearchState(*state);
     const auto divisor = static_cast<std::uint64_t>(std::max(elapsed, 1));

@@ -1,16 +1,16 @@
 #include "uci/go.h"
 
+#include "search/root.h"
+#include "uci/hooks.h"
+#include "uci/notation.h"
+#include "uci/perft_command.h"
+
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string_view>
-
-#include "search/root.h"
-#include "uci/hooks.h"
-#include "uci/notation.h"
-#include "uci/perft_command.h"
 
 namespace tarvo {
 
@@ -29,7 +29,7 @@ std::int32_t readNumberAfter(const char* text, const char* keyword, std::size_t 
     bool negative = false;
     if (*cursor == '+' || *cursor == '-')
         negative = *cursor++ == '-';
-    std::int64_t value = 0;
+    std::int64_t value           = 0;
     constexpr std::int64_t Limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
     while (std::isdigit(static_cast<unsigned char>(*cursor))) {
         value = value * 10 + (*cursor++ - '0');
@@ -41,7 +41,9 @@ std::int32_t readNumberAfter(const char* text, const char* keyword, std::size_t 
     return static_cast<std::int32_t>(std::min(value, Limit - 1));
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 void readSearchMoves(const char* text, const Board& board, MoveList& list) {
     const char* found = std::strstr(text, "searchmoves");

@@ -1,13 +1,13 @@
 #include "uci/output.h"
 
+#include "search/state.h"
+#include "uci/clock.h"
+#include "uci/notation.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-
-#include "search/state.h"
-#include "uci/clock.h"
-#include "uci/notation.h"
 
 namespace tarvo {
 
@@ -67,11 +67,11 @@ bool recordRootResult(SearchState& state, int score, Move move) {
     if (state.control.runState == Stopped && state.rootMoveCount > 1)
         return false;
 
-    const int slot        = table.slotOfPlace[weakest];
-    const PlyRecord& below = state.plies[1];
-    table.nodes[slot]      = state.nodes;
-    state.control.nowTick  = readTickCount();
-    table.time[slot]       = ticksBetween(state.control.startTick, state.control.nowTick);
+    const int slot           = table.slotOfPlace[weakest];
+    const PlyRecord& below   = state.plies[1];
+    table.nodes[slot]        = state.nodes;
+    state.control.nowTick    = readTickCount();
+    table.time[slot]         = ticksBetween(state.control.startTick, state.control.nowTick);
     table.lineMoves[slot][0] = move;
     std::copy_n(below.pv.begin(), below.pvLength, table.lineMoves[slot].begin() + 1);
     table.length[slot] = static_cast<std::int32_t>(below.pvLength) + 1;
@@ -89,7 +89,7 @@ bool recordRootResult(SearchState& state, int score, Move move) {
         PlyRecord& root = state.plies[0];
         root.pv[0]      = move;
         std::copy_n(below.pv.begin(), below.pvLength, root.pv.begin() + 1);
-        root.pvLength = below.pvLength + 1;
+        root.pvLength       = below.pvLength + 1;
         const int iteration = state.control.iteration;
         if (iteration >= 0 && iteration < MaxPly)
             ++state.control.bestLineChanges[iteration];
@@ -99,10 +99,10 @@ bool recordRootResult(SearchState& state, int score, Move move) {
 
 void printLines(const SearchState& state) {
     const MultiPvTable& table = state.multiPv;
-    const int shown = std::min(ShownLines(state), state.rootMoveCount);
+    const int shown           = std::min(ShownLines(state), state.rootMoveCount);
     for (int place = 0; place < shown && table.score[place] != -Infinity; ++place) {
-        const int score = table.score[place];
-        const int slot  = table.slotOfPlace[place];
+        const int score  = table.score[place];
+        const int slot   = table.slotOfPlace[place];
         const auto nodes = static_cast<unsigned long long>(table.nodes[slot]);
         const int nps    = nodesPerSecond(table.nodes[slot], table.time[slot]);
 

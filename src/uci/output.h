@@ -5,9 +5,9 @@
 // ponder move are reported. Every line is composed in a buffer and written with one call, so
 // an interface never reads half a line.
 
-#include <cstdint>
-
 #include "board/types.h"
+
+#include <cstdint>
 
 namespace tarvo {
 
