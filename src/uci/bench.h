@@ -10,7 +10,7 @@ namespace tarvo {
 
 struct SearchState;
 
-inline constexpr int BenchDepth = 8;
+inline constexpr int BenchDepth = 9;
 
 // The number of positions in the built-in list.
 int benchPositionCount();
