@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstddef>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
@@ -151,21 +150,6 @@ TEST_F(InProcessGo, RootWithoutLegalMoveAnswersTheNullMoveAtOnce) {
     }
 }
 
-TEST_F(InProcessGo, LeavesTheBoardAsItWas) {
-    for (const char* fen : {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-                            "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
-                            "2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - 0 1"}) {
-        Board board = BoardFrom(fen);
-        Board before;
-        std::memcpy(&before, &board, sizeof board);
-        Go(board, "depth 5\n");
-        EXPECT_EQ(std::memcmp(&before, &board, offsetof(Board, history)), 0) << fen;
-        EXPECT_EQ(std::memcmp(before.history.data(), board.history.data(),
-                              board.historyCount * sizeof(std::uint64_t)),
-                  0);
-    }
-}
-
 TEST_F(InProcessGo, DepthBelowOneStillSearchesOneIteration) {
     Board board      = BoardFrom(StartFen);
     const auto legal = LegalMoveTexts(board);
@@ -214,21 +198,6 @@ TEST(GoText, ReadsEachKeywordAtItsFirstOccurrence) {
     EXPECT_EQ(limits.depth, 7);
     ASSERT_EQ(limits.searchmoves.count, 3u);
     EXPECT_STREQ(moveToText(limits.searchmoves.moves[2]).data(), "g1f3");
-}
-
-TEST(BestMoveLine, HasOneBlankAfterEachMoveAndTwoBeforePonder) {
-    PlyRecord root;
-    root.pv[0]       = MakeMoveWord(12, 28, Pawn, NoPiece, DoubleStepFlag);
-    root.pv[1]       = MakeMoveWord(52, 36, Pawn, NoPiece, DoubleStepFlag);
-    const auto print = [&](std::uint32_t length) {
-        root.pvLength = length;
-        ::testing::internal::CaptureStdout();
-        printBestMove(root);
-        return ::testing::internal::GetCapturedStdout();
-    };
-    EXPECT_EQ(print(2), "bestmove e2e4  ponder e7e5 \n");
-    EXPECT_EQ(print(1), "bestmove e2e4 \n");
-    EXPECT_EQ(print(0), "bestmove 0000\n");
 }
 
 TEST(InfoNumbers, MateDistanceAndNodesPerSecond) {
