@@ -221,15 +221,19 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
         }
 
         bool reduced = false;
-        if (plainQuiet && (move & CastlingFlag) == 0) {
+        // The history counts are read only where a rule can use them: they sit in large
+        // tables, and the load is a likely cache miss.
+        const bool mayPrune =
+            depth <= params.historyPruningMaxDepth && triedCount >= wholeDepth + 3;
+        const bool mayReduce = depth >= params.lmrMinDepth && triedCount >= 3;
+        if (plainQuiet && (move & CastlingFlag) == 0 && (mayPrune || mayReduce)) {
             const int index   = HistoryIndex(move, side);
             const int cutoffs = state.cutoffCount[index];
             const int fails   = state.failCount[index];
-            if (depth <= params.historyPruningMaxDepth && triedCount >= wholeDepth + 3 &&
-                cutoffs >= static_cast<int>(depth / params.historyPruningMaxDepth) &&
+            if (mayPrune && cutoffs >= static_cast<int>(depth / params.historyPruningMaxDepth) &&
                 static_cast<int>(static_cast<double>(depth) * 1.25) * cutoffs < fails)
                 continue;
-            if (depth >= params.lmrMinDepth && triedCount >= 3 && cutoffs * 30 / 100 < fails) {
+            if (mayReduce && cutoffs * 30 / 100 < fails) {
                 reduced = true;
                 newDepth -= params.lmrReduction;
             }
