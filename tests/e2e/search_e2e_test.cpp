@@ -127,6 +127,10 @@ TEST_F(InProcessGo, FindsMatesInOneTwoAndThree) {
         const auto lines = Go(board, "depth 6\n");
         EXPECT_NE(LastBestLine(lines).find(c.mate), std::string::npos) << c.fen;
         EXPECT_EQ(BestMoveOf(lines), c.move) << c.fen;
+        // A line of one move has no reply to ponder on: one blank, then the newline.
+        if (std::string(c.mate) == "score mate 1 ") {
+            EXPECT_EQ(lines.back(), "bestmove d1d8 ");
+        }
     }
 }
 
