@@ -8,6 +8,7 @@
 #include "board/tables.h"
 #include "uci/bench.h"
 #include "uci/engine.h"
+#include "uci/hooks.h"
 #include "uci/io.h"
 #include "uci/loop.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     // Static storage: the search state is far too large for the stack.
     static Engine engine;
     InitSearchState(engine.searchState);
+    installSearchHooks(engine.searchState);
     InitTables();
     // Until the first position command the board holds the start position, so that a go or d
     // typed first works on a real game rather than on an empty board without kings.
