@@ -6,7 +6,7 @@
 
 #include "uci/eval_command.h"
 #include "uci/go.h"
-#include "uci/inspect.h"
+#include "uci/display.h"
 #include "uci/io.h"
 #include "uci/position.h"
 

@@ -1,4 +1,4 @@
-#include "uci/inspect.h"
+#include "uci/display.h"
 
 #include <cinttypes>
 #include <cstdio>
