@@ -1,6 +1,6 @@
 #include "search/perft_staged.h"
 
-#include "board/make_move.h"
+#include "board/perft.h"
 #include "board/staged.h"
 #include "search/draw.h"
 #include "search/picker.h"
@@ -22,20 +22,7 @@ void GenerateStagedMoves(const Board& board, MoveList& list) {
 }
 
 std::uint64_t PerftStaged(Board& board, int depth) {
-    if (depth <= 0)
-        return 1;
-    MoveList list;
-    GenerateStagedMoves(board, list);
-    if (depth == 1)
-        return list.count;
-    std::uint64_t nodes = 0;
-    for (std::uint32_t i = 0; i < list.count; ++i) {
-        UndoInfo undo;
-        MakeMove(board, list.moves[i], undo);
-        nodes += PerftStaged(board, depth - 1);
-        UnmakeMove(board, list.moves[i], undo);
-    }
-    return nodes;
+    return CountPaths(board, depth, GenerateStagedMoves);
 }
 
 } // namespace tarvo

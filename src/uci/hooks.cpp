@@ -39,16 +39,14 @@ void installSearchHooks(SearchState& state) {
 }
 
 void installQuietSearchHooks(SearchState& state) {
-    SearchHooks& hooks    = state.hooks;
-    hooks.setUp           = setUpSearch;
-    hooks.nodePoll        = nullptr;
-    hooks.rootPoll        = nullptr;
-    hooks.iterationStart  = updateEasyMove;
-    hooks.currentMove     = nullptr;
-    hooks.rootResult      = recordQuietly;
-    hooks.iterationScored = iterationScored;
-    hooks.iterationDone   = iterationDone;
-    hooks.finalWait       = nullptr;
+    installSearchHooks(state);
+    SearchHooks& hooks   = state.hooks;
+    hooks.nodePoll       = nullptr;
+    hooks.rootPoll       = nullptr;
+    hooks.iterationStart = updateEasyMove;
+    hooks.currentMove    = nullptr;
+    hooks.rootResult     = recordQuietly;
+    hooks.finalWait      = nullptr;
 }
 
 } // namespace tarvo
