@@ -1,0 +1,250 @@
+#include <algorithm>
+#include <array>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "board/staged.h"
+#include "board/tables.h"
+#include "board/validate.h"
+#include "support/boards.h"
+
+namespace tarvo {
+namespace {
+
+using test::BoardFrom;
+using test::Sq;
+
+TEST(GenerateLegalMoves, ListsInGenerationOrder) {
+    const struct {
+        const char* fen;
+        const char* moves;
+    } cases[] = {
+        {StartFen, "b1a3 b1c3 g1f3 g1h3 a2a3 b2b3 c2c3 d2d3 e2e3 f2f3 g2g3 h2h3 a2a4 b2b4 c2c4 d2d4 "
+                   "e2e4 f2f4 g2g4 h2h4"},
+        // Pinned bishop, castling king side then queen side, en passant, knight, rooks, pawn, king.
+        {"4k3/8/8/b2pP3/6N1/8/3B4/R3K2R w KQ d6 0 1",
+         "d2c3 d2b4 d2a5 e1g1 e1c1 e5d6 g4f2 g4h2 g4e3 g4f6 g4h6 a1b1 a1c1 a1d1 a1a2 a1a3 a1a4 "
+         "a1a5 h1f1 h1g1 h1h2 h1h3 h1h4 h1h5 h1h6 h1h7 h1h8 e5e6 e1d1 e1f1 e1e2 e1f2"},
+        // Black: captures towards file h, then towards file a, pushes with promotions, doubles.
+        {"4k3/1p6/8/8/8/8/2p1p3/1R1NK3 b - - 0 1",
+         "c2d1q c2d1n c2d1r c2d1b c2b1q c2b1n c2b1r c2b1b e2d1q e2d1n e2d1r e2d1b c2c1q c2c1n "
+         "c2c1r c2c1b b7b6 b7b5 e8d7 e8e7 e8f7 e8d8 e8f8"},
+        {"3qk3/8/8/1B6/8/8/8/4RK2 b - - 0 1", "e8f7 e8f8"},
+        {"4r2k/8/8/8/8/5N2/2B5/4K3 w - - 0 1", "f3e5 c2e4 e1d1 e1f1 e1d2 e1f2"},
+        {"4r2k/8/8/8/8/8/4K3/8 w - - 0 1", "e2d1 e2f1 e2d2 e2f2 e2d3 e2f3"},
+        {test::CornerFens[0], "d5d6 e1d1 e1f1 e1d2 e1e2 e1f2"},
+        {test::CornerFens[1], "e5d6 e5e6 e1d1 e1f1 e1d2 e1e2 e1f2"},
+        {test::CornerFens[2], "d5d6 c3c2 c3d2 c3b3 c3d3 c3b4 c3c4"},
+        {test::CornerFens[3], "d5c4 d5d4 d5e4 d5c6 d5d6 d5e6"},
+        {test::CornerFens[4], "e4d3 e4f3 e4d4 e4f4 e4f5"},
+        {test::CornerFens[5], "e1d1 e1f1 e1f2"},
+        {test::CornerFens[6], "e8d7 e8e7 e8f7 e8d8 e8f8"},
+        {test::CornerFens[7], "b2a1 b2b1 b2c1 b2a2 b2c2 b2b3 b2c3"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(test::Texts(test::LegalMoves(BoardFrom(c.fen))), c.moves) << c.fen;
+}
+
+TEST(GenerateLegalMoves, EncodesTheWorkedMoveWords) {
+    const struct {
+        const char* fen;
+        const char* text;
+        Move word;
+    } cases[] = {
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "e5d6", 0x49AE4},
+        {"4k3/8/8/8/8/8/8/4K2R w K - 0 1", "e1g1", 0x106184},
+        {"r3k3/8/8/8/8/8/8/4K3 b q - 0 1", "e8c8", 0x106EBC},
+        {"r3k3/1P6/8/8/8/8/8/4K3 w - - 0 1", "b7a8n", 0x621E31},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(test::FindMove(BoardFrom(c.fen), c.text), c.word) << c.text;
+}
+
+TEST(GenerateQuietChecks, AppendsQuietChecksInGenerationOrder) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"5k2/8/8/8/8/8/8/4K2R w K - 0 1", "e1g1 h1f1 h1h8"},
+        {"8/8/8/3k4/8/8/4P3/4K3 w - - 0 1", "e2e4"},
+        {"2k5/4P3/8/8/8/8/8/4K3 w - - 0 1", ""}, // promotions are not quiet
+    };
+    for (const auto& [fen, expected] : cases) {
+        Board board = BoardFrom(fen);
+        MoveList list;
+        list.count    = 1;
+        list.moves[0] = NoMove;
+        GenerateQuietChecks(board, list);
+        ASSERT_GE(list.count, 1u);
+        EXPECT_EQ(list.moves[0], NoMove);
+        EXPECT_EQ(test::Texts({list.moves.begin() + 1, list.moves.begin() + list.count}), expected)
+            << fen;
+        EXPECT_TRUE(test::SameBoard(board, BoardFrom(fen)));
+    }
+}
+
+// The enemy pieces attacking the king of the side to move, piece by piece.
+Bitboard ReferenceCheckers(const Board& board) {
+    const int side  = board.sideToMove;
+    Bitboard result = 0;
+    for (Bitboard enemy = board.colour[side ^ 1]; enemy; enemy &= enemy - 1) {
+        const int square        = BitScan(enemy);
+        const Bitboard attacks[] = {0,
+                                    PawnAttacks[side ^ 1][square],
+                                    KnightAttacks[square],
+                                    BishopAttacksFrom(board, square),
+                                    RookAttacksFrom(board, square),
+                                    QueenAttacksFrom(board, square),
+                                    0};
+        if (attacks[board.squares[square]] & SquareBit[board.kingSquare[side]])
+            result |= SquareBit[square];
+    }
+    return result;
+}
+
+// In check: the evasions; otherwise the captures, then the quiet moves.
+std::pair<std::vector<Move>, std::vector<Move>> Staged(const Board& board) {
+    Bitboard straight = 0, diagonal = 0;
+    test::ReferencePinLines(board, straight, diagonal);
+    const Bitboard checkers = ReferenceCheckers(board);
+    MoveList first, quiets;
+    if (checkers) {
+        GenerateEvasions(board, first, straight, diagonal, checkers, __builtin_popcountll(checkers));
+    } else {
+        GenerateCaptures(board, first, straight, diagonal);
+        GenerateQuietMoves(board, quiets, straight, diagonal);
+    }
+    return {{first.moves.begin(), first.moves.begin() + first.count},
+            {quiets.moves.begin(), quiets.moves.begin() + quiets.count}};
+}
+
+std::vector<Move> Sorted(std::vector<Move> moves) {
+    std::sort(moves.begin(), moves.end());
+    return moves;
+}
+
+TEST(StagedGenerators, GiveExactlyTheLegalMovesInTheirClassesOverTheWalk) {
+    long positions = 0, checks = 0;
+    test::WalkSuite(test::WalkPlies, [&](Board& board) {
+        if (::testing::Test::HasFailure())
+            return;
+        ++positions;
+        auto [first, quiets] = Staged(board);
+        const bool inCheck   = ReferenceCheckers(board) != 0;
+        checks += inCheck;
+        if (inCheck && !quiets.empty())
+            FAIL() << WriteFen(board);
+        for (const Move move : first)
+            if (!inCheck && IsQuiet(move))
+                FAIL() << WriteFen(board) << " " << test::MoveText(move);
+        for (const Move move : quiets)
+            if (!IsQuiet(move))
+                FAIL() << WriteFen(board) << " " << test::MoveText(move);
+        first.insert(first.end(), quiets.begin(), quiets.end());
+        // Equal sorted lists: each legal move comes out exactly once.
+        if (Sorted(first) != Sorted(test::LegalMoves(board)))
+            FAIL() << WriteFen(board);
+    });
+    EXPECT_GT(checks, positions / 100);
+}
+
+TEST(StagedGenerators, AppendInStageOrder) {
+    const struct {
+        const char* fen;
+        const char* first; // captures, or evasions in check
+        const char* quiets;
+    } cases[] = {
+        {StartFen, "", "a2a3 b2b3 c2c3 d2d3 e2e3 f2f3 g2g3 h2h3 a2a4 b2b4 c2c4 d2d4 e2e4 f2f4 g2g4 "
+                       "h2h4 b1a3 b1c3 g1f3 g1h3"},
+        // King, pawns (towards file a, then h), promotions (capture, then push), en passant,
+        // knights, bishops and queens on diagonals, rooks and queens on lines.
+        {"1n5k/P2b4/8/3pP1p1/Q1P1P3/5N1B/7n/6KR w - d6 0 1",
+         "g1h2 e4d5 c4d5 a7b8q a7b8n a7b8r a7b8b a7a8q a7a8n a7a8r a7a8b e5d6 f3h2 f3g5 h3d7 a4d7 "
+         "h1h2",
+         nullptr},
+        {"4k3/8/8/8/3p4/2P1P3/8/4K3 b - - 0 1", "d4e3 d4c3", nullptr},
+        {"r3k3/1P6/8/8/8/8/8/4K3 w - - 0 1", "b7a8q b7a8n b7a8r b7a8b b7b8q b7b8n b7b8r b7b8b",
+         nullptr},
+        {test::CornerFens[4], "e4d3 e4f3 e4d4 e4f4 e4f5", ""},
+    };
+    for (const auto& c : cases) {
+        const auto [first, quiets] = Staged(BoardFrom(c.fen));
+        EXPECT_EQ(test::Texts(first), c.first) << c.fen;
+        if (c.quiets) {
+            EXPECT_EQ(test::Texts(quiets), c.quiets) << c.fen;
+        }
+    }
+}
+
+// A pool of move words made in recently walked positions, per side to move.
+struct WordPool {
+    std::array<Move, 40> words{};
+    int next = 0, filled = 0;
+    void Add(Move move) {
+        words[next] = move;
+        next        = (next + 1) % 40;
+        filled      = std::min(filled + 1, 40);
+    }
+};
+
+TEST(IsStoredMoveLegal, AnswersExactlyWhetherAWordIsLegalOverTheWalk) {
+    std::array<WordPool, 2> pools;
+    long tested = 0, accepted = 0;
+    test::WalkSuite(test::WalkPlies, [&](Board& board) {
+        if (::testing::Test::HasFailure() ||
+            IsSquareAttacked(board, board.sideToMove ^ 1, board.kingSquare[board.sideToMove]))
+            return;
+        Bitboard straight = 0, diagonal = 0;
+        test::ReferencePinLines(board, straight, diagonal);
+        const std::vector<Move> legal = Sorted(test::LegalMoves(board));
+        const auto check              = [&](Move word) {
+            const bool isLegal = std::binary_search(legal.begin(), legal.end(), word);
+            if (IsStoredMoveLegal(board, word, straight, diagonal) != isLegal)
+                ADD_FAILURE() << WriteFen(board) << " word " << std::hex << word;
+            return isLegal;
+        };
+        for (const Move move : legal)
+            check(move);
+        check(NullMove);
+        check(NoMove);
+        for (const WordPool& pool : pools)
+            for (int i = 0; i < pool.filled; ++i, ++tested)
+                accepted += check(pool.words[i]);
+        for (std::size_t i = board.historyCount % 7; i < legal.size(); i += 7)
+            pools[board.sideToMove].Add(legal[i]);
+    });
+    // Both answers occur often enough to matter.
+    EXPECT_GT(accepted, tested / 50);
+    EXPECT_LT(accepted, tested / 2);
+}
+
+// Words a pool seldom brings: castling past attacked squares and en passant of the other side.
+TEST(IsStoredMoveLegal, CastlingAndEnPassantCorners) {
+    constexpr Move E1G1 = MakeMoveWord(Sq("e1"), Sq("g1"), King, NoPiece, CastlingFlag);
+    constexpr Move E5D6 = MakeMoveWord(Sq("e5"), Sq("d6"), Pawn, Pawn, EnPassantFlag);
+    const struct {
+        const char* fen;
+        Move move;
+        bool legal;
+    } cases[] = {
+        {"4k2r/8/8/8/8/8/8/4K2R w K - 0 1", E1G1, true}, // the rook may be attacked
+        {"4kr2/8/8/8/8/8/8/4K2R w K - 0 1", E1G1, false},
+        {"4k1r1/8/8/8/8/8/8/4K2R w K - 0 1", E1G1, false},
+        {"4k3/8/8/8/8/8/8/4KN1R w K - 0 1", E1G1, false},
+        {"4k3/8/8/8/8/8/8/4K2R w - - 0 1", E1G1, false},
+        {"4k2r/8/8/8/8/8/8/4K2R w K - 0 1",
+         MakeMoveWord(Sq("e8"), Sq("g8"), King, NoPiece, CastlingFlag), false},
+        {"4k3/8/8/3pPp2/8/8/8/4K3 w - f6 0 1", E5D6, false},
+        {"4k3/8/8/4p3/2pP4/8/8/4K3 b - d3 0 1", E5D6, false},
+        {"4k3/8/8/4p3/2pP4/8/8/4K3 b - d3 0 1",
+         MakeMoveWord(Sq("c4"), Sq("d3"), Pawn, Pawn, EnPassantFlag), true},
+    };
+    for (const auto& c : cases) {
+        const Board board = BoardFrom(c.fen);
+        Bitboard straight = 0, diagonal = 0;
+        test::ReferencePinLines(board, straight, diagonal);
+        EXPECT_EQ(IsStoredMoveLegal(board, c.move, straight, diagonal), c.legal)
+            << c.fen << " " << std::hex << c.move;
+    }
+}
+
+} // namespace
+} // namespace tarvo

@@ -1,0 +1,196 @@
+#include <cstring>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "board/tables.h"
+#include "support/boards.h"
+
+namespace tarvo {
+namespace {
+
+using test::BoardFrom;
+
+TEST(SetFromFen, ReadsTheGameState) {
+    const struct {
+        const char* fen;
+        int side, castling, epFile;
+    } cases[] = {
+        {StartFen, White, 15, 0},
+        {"rnbqkbnr/ppp1pppp/8/3pP3/8/8/PPPP1PPP/RNBQKBNR w KQkq d6 0 3", White, 15, 4},
+        {"4k3/8/8/8/8/8/8/4K3 b - - 45 80", Black, 0, 0}, // the clock is not read
+        {"4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1", Black, 0, 5}, // kept without a capturer
+        {"4k3/8/8/8/4P3/8/8/4K3 b - x3 0 1", Black, 0, 0},
+        {"4k3/8/8/8/4P3/8/8/4K3 b - i3 0 1", Black, 0, 0},
+        {"r3k2r/8/8/8/8/8/8/R3K2R w - - 0 1", White, 0, 0},
+        // Rights need king and rook of their colour at home; letters other than KQkq are ignored.
+        {"r2k3r/8/8/8/8/8/8/R3K3 w KQkq - 0 1", White, WhiteQueenSide, 0},
+        {"4k3/8/8/8/8/8/8/r3K2R w KQ - 0 1", White, WhiteKingSide, 0},
+        {"r3k2r/8/8/8/8/8/8/R3K2R w AHk - 0 1", White, BlackKingSide, 0},
+        {"  4k3/8/8/8/8/8/8/4K2R   b   K   -  0 1", Black, WhiteKingSide, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fen);
+        const Board board = BoardFrom(c.fen);
+        EXPECT_EQ(board.sideToMove, c.side);
+        EXPECT_EQ(board.castling, c.castling);
+        EXPECT_EQ(board.epFile, c.epFile);
+        EXPECT_EQ(board.halfmoveClock, 0);
+        EXPECT_EQ(board.historyCount, 0u);
+        EXPECT_EQ(board.pieces[NoPiece] | board.pieces[7], 0u);
+        EXPECT_EQ(board.hashKey, ComputeHashKey(board));
+    }
+    EXPECT_EQ(BoardFrom("4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1").hashKey,
+              BoardFrom("4k3/8/8/8/4P3/8/8/4K3 b - - 0 1").hashKey ^ EnPassantKey[5]);
+}
+
+TEST(SetFromFen, RefusesUnplayableTextsAndKeepsTheBoard) {
+    const struct {
+        const char* fen;
+        const char* reason; // nullptr: accepted
+    } cases[] = {
+        {"", "fen: text ends inside the piece placement"},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR", "fen: text ends inside the piece placement"},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR ", "fen: no side to move"},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP w KQkq - 0 1", "fen: fewer than 8 ranks"},
+        {"4k3/8/8/8/8/8/8/8/4K3 w - - 0 1", "fen: more than 8 ranks"},
+        {"4k3/8/8/8/8/8/8/4K2 w - - 0 1", "fen: rank does not add up to 8 squares"},
+        {"4k3/8/8/8/8/8/8/4K4 w - - 0 1", "fen: rank does not add up to 8 squares"},
+        {"4k3/8/8/8/8/8/8/4K2RR w - - 0 1", "fen: rank does not add up to 8 squares"},
+        {"4k3/9/8/8/8/8/8/4K3 w - - 0 1", "fen: unknown character in the piece placement"},
+        {"4k3/8/8/8/0/8/8/4K3 w - - 0 1", "fen: unknown character in the piece placement"},
+        {"4k3/8/8/8/8/8/8/4K2X w - - 0 1", "fen: unknown character in the piece placement"},
+        {"8/8/8/8/8/8/8/4K3 w - - 0 1", "fen: each side needs exactly one king"},
+        {"4k3/8/8/8/8/8/8/3KK3 w - - 0 1", "fen: each side needs exactly one king"},
+        {"4k3/8/8/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1", nullptr},
+        {"4k3/8/8/8/8/P7/PPPPPPPP/RNBQKBNR w - - 0 1", "fen: more than 16 pieces of one side"},
+        {"4k3/8/8/8/8/8/8/P3K3 w - - 0 1", "fen: pawn on the first or last rank"},
+        {"3pk3/8/8/8/8/8/8/4K3 w - - 0 1", "fen: pawn on the first or last rank"},
+        {"4k3/8/8/8/8/8/8/4K2r b - - 0 1", "fen: the side not to move is in check"},
+        {"4k3/8/8/8/8/8/8/4K2r w - - 0 1", nullptr},
+    };
+    const Board before =
+        BoardFrom("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fen);
+        Board board        = before;
+        const char* reason = nullptr;
+        const bool taken   = SetFromFen(board, c.fen, &reason);
+        EXPECT_EQ(taken, c.reason == nullptr);
+        if (c.reason == nullptr)
+            continue;
+        ASSERT_NE(reason, nullptr);
+        EXPECT_STREQ(reason, c.reason);
+        EXPECT_TRUE(test::SameBoard(board, before));
+    }
+    Board board = before;
+    EXPECT_FALSE(SetFromFen(board, "8/8/8/8/8/8/8/8 w - - 0 1")); // no reason pointer given
+    EXPECT_TRUE(test::SameBoard(board, before));
+}
+
+// Each prefix sits in a buffer of exactly its size, so the sanitizer build catches any read
+// past the terminating zero.
+TEST(SetFromFen, NeverReadsPastTheEnd) {
+    const std::string full = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq e3 0 1";
+    for (std::size_t length = 0; length <= full.size(); ++length) {
+        auto text = std::make_unique<char[]>(length + 1);
+        std::memcpy(text.get(), full.data(), length);
+        text[length] = '\0';
+        Board board{};
+        EXPECT_EQ(SetFromFen(board, text.get()), length > full.find(' ') + 1) << text.get();
+    }
+}
+
+TEST(WriteFen, RoundTripsSuitePositions) {
+    for (const auto& line : test::ReadPerftSuite()) {
+        const Board board         = BoardFrom(line.fen.c_str());
+        const std::string written = WriteFen(board);
+        EXPECT_TRUE(test::SameBoard(board, BoardFrom(written.c_str()))) << written;
+    }
+    EXPECT_EQ(WriteFen(BoardFrom(StartFen)), StartFen);
+    EXPECT_EQ(WriteFen(BoardFrom("rnbqkbnr/ppp1pppp/8/3pP3/8/8/PPPP1PPP/RNBQKBNR w Kq d6 0 3")),
+              "rnbqkbnr/ppp1pppp/8/3pP3/8/8/PPPP1PPP/RNBQKBNR w Kq d6 0 1");
+}
+
+// Over the walk: the key after each move equals the key computed from scratch, the mover's king
+// is safe, and unmaking gives back every field; a null move does the same.
+TEST(MakeMove, UnmakeRestoresEveryFieldAndKeysMatch) {
+    long moves = 0;
+    test::WalkSuite(test::WalkPlies - 1, [&](Board& board) {
+        if (::testing::Test::HasFailure())
+            return;
+        const Board saved = board;
+        const int mover   = board.sideToMove;
+        for (const Move move : test::LegalMoves(board)) {
+            UndoInfo undo;
+            MakeMove(board, move, undo);
+            ++moves;
+            const bool madeWell = board.hashKey == ComputeHashKey(board) &&
+                                  board.historyCount == saved.historyCount + 1 &&
+                                  board.history[saved.historyCount] == saved.hashKey &&
+                                  !IsSquareAttacked(board, board.sideToMove, board.kingSquare[mover]);
+            UnmakeMove(board, move, undo);
+            if (!madeWell || !test::SameBoard(board, saved))
+                FAIL() << WriteFen(saved) << " " << test::MoveText(move);
+        }
+        if (IsSquareAttacked(board, mover ^ 1, board.kingSquare[mover]))
+            return;
+        UndoInfo undo;
+        MakeNullMove(board, undo);
+        const bool madeWell = board.sideToMove != mover && board.epFile == 0 &&
+                              board.halfmoveClock == 0 &&
+                              board.history[saved.historyCount] == saved.hashKey &&
+                              board.hashKey == ComputeHashKey(board);
+        UnmakeNullMove(board, undo);
+        if (!madeWell || !test::SameBoard(board, saved))
+            FAIL() << "null move in " << WriteFen(saved);
+    });
+    EXPECT_GT(moves, 15000);
+}
+
+// Moves played from a position reach the same state and key as the resulting FEN set up anew.
+TEST(MakeMove, PlayedLinesMatchTheirFen) {
+    const struct {
+        const char* fen;
+        int clock;
+        const char* moves;
+        const char* reached;
+    } cases[] = {
+        {StartFen, 0, "e2e4 c7c5 g1f3 d7d6 f1b5 c8d7 e1g1 d7b5",
+         "rn1qkbnr/pp2pppp/3p4/1bp5/4P3/5N2/PPPP1PPP/RNBQ1RK1 w kq - 0 1"},
+        // A double step names its square only when a pawn can take.
+        {StartFen, 0, "e2e4", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1"},
+        {"4k3/8/8/8/3p4/8/4P3/4K3 w - - 0 1", 0, "e2e4", "4k3/8/8/8/3pP3/8/8/4K3 b - e3 0 1"},
+        {"4k3/8/8/8/p7/8/7P/4K3 w - - 0 1", 0, "h2h4", "4k3/8/8/8/p6P/8/8/4K3 b - - 0 1"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", 0, "e1g1 e8c8",
+         "2kr3r/8/8/8/8/8/8/R4RK1 w - - 2 1"},
+        {"r3k2r/6P1/8/8/8/8/8/R3K2R w KQkq - 0 1", 0, "g7h8n",
+         "r3k2N/8/8/8/8/8/8/R3K2R b KQq - 0 1"},
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", 0, "e5d6", "4k3/8/3P4/8/8/8/8/4K3 b - - 0 1"},
+        {"4k3/8/8/8/8/8/4P3/R3K3 w - - 0 1", 0, "a1a2 e8d8 e2e3 d8e8 a2a8",
+         "R3k3/8/8/8/8/4P3/8/4K3 b - - 2 1"},
+        {"4k3/8/8/8/8/8/8/R3K3 w - - 0 1", 254, "a1a2 e8d8 a2a1",
+         "3k4/8/8/8/8/8/8/R3K3 b - - 255 1"},
+        {"1n2k3/P7/8/8/8/8/8/4K3 w - - 0 1", 30, "a7b8q", "1Q2k3/8/8/8/8/8/8/4K3 b - - 0 1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.fen) + " " + c.moves);
+        Board board         = BoardFrom(c.fen);
+        board.halfmoveClock = static_cast<std::uint8_t>(c.clock);
+        std::istringstream moves(c.moves);
+        std::uint32_t played = 0;
+        for (std::string text; moves >> text; ++played) {
+            const Move move = test::FindMove(board, text);
+            ASSERT_NE(move, NoMove) << text;
+            UndoInfo undo;
+            MakeMove(board, move, undo);
+        }
+        EXPECT_EQ(WriteFen(board), c.reached);
+        EXPECT_EQ(board.hashKey, BoardFrom(c.reached).hashKey);
+        EXPECT_EQ(board.historyCount, played);
+    }
+}
+
+} // namespace
+} // namespace tarvo
