@@ -1,11 +1,11 @@
+#include "board/see.h"
+#include "board/tables.h"
+#include "support/boards.h"
+
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <random>
-
-#include "board/see.h"
-#include "board/tables.h"
-#include "support/boards.h"
 
 namespace tarvo {
 namespace {

@@ -1,13 +1,13 @@
+#include "board/staged.h"
+#include "board/tables.h"
+#include "board/validate.h"
+#include "support/boards.h"
+
 #include <algorithm>
 #include <array>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
-
-#include "board/staged.h"
-#include "board/tables.h"
-#include "board/validate.h"
-#include "support/boards.h"
 
 namespace tarvo {
 namespace {
@@ -20,8 +20,9 @@ TEST(GenerateLegalMoves, ListsInGenerationOrder) {
         const char* fen;
         const char* moves;
     } cases[] = {
-        {StartFen, "b1a3 b1c3 g1f3 g1h3 a2a3 b2b3 c2c3 d2d3 e2e3 f2f3 g2g3 h2h3 a2a4 b2b4 c2c4 d2d4 "
-                   "e2e4 f2f4 g2g4 h2h4"},
+        {StartFen,
+         "b1a3 b1c3 g1f3 g1h3 a2a3 b2b3 c2c3 d2d3 e2e3 f2f3 g2g3 h2h3 a2a4 b2b4 c2c4 d2d4 "
+         "e2e4 f2f4 g2g4 h2h4"},
         // Pinned bishop, castling king side then queen side, en passant, knight, rooks, pawn, king.
         {"4k3/8/8/b2pP3/6N1/8/3B4/R3K2R w KQ d6 0 1",
          "d2c3 d2b4 d2a5 e1g1 e1c1 e5d6 g4f2 g4h2 g4e3 g4f6 g4h6 a1b1 a1c1 a1d1 a1a2 a1a3 a1a4 "
@@ -86,7 +87,7 @@ Bitboard ReferenceCheckers(const Board& board) {
     const int side  = board.sideToMove;
     Bitboard result = 0;
     for (Bitboard enemy = board.colour[side ^ 1]; enemy; enemy &= enemy - 1) {
-        const int square        = BitScan(enemy);
+        const int square         = BitScan(enemy);
         const Bitboard attacks[] = {0,
                                     PawnAttacks[side ^ 1][square],
                                     KnightAttacks[square],
@@ -107,7 +108,8 @@ std::pair<std::vector<Move>, std::vector<Move>> Staged(const Board& board) {
     const Bitboard checkers = ReferenceCheckers(board);
     MoveList first, quiets;
     if (checkers) {
-        GenerateEvasions(board, first, straight, diagonal, checkers, __builtin_popcountll(checkers));
+        GenerateEvasions(board, first, straight, diagonal, checkers,
+                         __builtin_popcountll(checkers));
     } else {
         GenerateCaptures(board, first, straight, diagonal);
         GenerateQuietMoves(board, quiets, straight, diagonal);
@@ -152,8 +154,9 @@ TEST(StagedGenerators, AppendInStageOrder) {
         const char* first; // captures, or evasions in check
         const char* quiets;
     } cases[] = {
-        {StartFen, "", "a2a3 b2b3 c2c3 d2d3 e2e3 f2f3 g2g3 h2h3 a2a4 b2b4 c2c4 d2d4 e2e4 f2f4 g2g4 "
-                       "h2h4 b1a3 b1c3 g1f3 g1h3"},
+        {StartFen, "",
+         "a2a3 b2b3 c2c3 d2d3 e2e3 f2f3 g2g3 h2h3 a2a4 b2b4 c2c4 d2d4 e2e4 f2f4 g2g4 "
+         "h2h4 b1a3 b1c3 g1f3 g1h3"},
         // King, pawns (towards file a, then h), promotions (capture, then push), en passant,
         // knights, bishops and queens on diagonals, rooks and queens on lines.
         {"1n5k/P2b4/8/3pP1p1/Q1P1P3/5N1B/7n/6KR w - d6 0 1",

@@ -1,11 +1,11 @@
+#include "board/tables.h"
+#include "support/boards.h"
+
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
 #include <string>
-
-#include "board/tables.h"
-#include "support/boards.h"
 
 namespace tarvo {
 namespace {
@@ -19,7 +19,7 @@ TEST(SetFromFen, ReadsTheGameState) {
     } cases[] = {
         {StartFen, White, 15, 0},
         {"rnbqkbnr/ppp1pppp/8/3pP3/8/8/PPPP1PPP/RNBQKBNR w KQkq d6 0 3", White, 15, 4},
-        {"4k3/8/8/8/8/8/8/4K3 b - - 45 80", Black, 0, 0}, // the clock is not read
+        {"4k3/8/8/8/8/8/8/4K3 b - - 45 80", Black, 0, 0},  // the clock is not read
         {"4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1", Black, 0, 5}, // kept without a capturer
         {"4k3/8/8/8/4P3/8/8/4K3 b - x3 0 1", Black, 0, 0},
         {"4k3/8/8/8/4P3/8/8/4K3 b - i3 0 1", Black, 0, 0},
@@ -51,7 +51,8 @@ TEST(SetFromFen, RefusesUnplayableTextsAndKeepsTheBoard) {
         const char* reason; // nullptr: accepted
     } cases[] = {
         {"", "fen: text ends inside the piece placement"},
-        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR", "fen: text ends inside the piece placement"},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR",
+         "fen: text ends inside the piece placement"},
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR ", "fen: no side to move"},
         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP w KQkq - 0 1", "fen: fewer than 8 ranks"},
         {"4k3/8/8/8/8/8/8/8/4K3 w - - 0 1", "fen: more than 8 ranks"},
@@ -92,7 +93,8 @@ TEST(SetFromFen, RefusesUnplayableTextsAndKeepsTheBoard) {
 // Each prefix sits in a buffer of exactly its size, so the sanitizer build catches any read
 // past the terminating zero.
 TEST(SetFromFen, NeverReadsPastTheEnd) {
-    const std::string full = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq e3 0 1";
+    const std::string full =
+        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq e3 0 1";
     for (std::size_t length = 0; length <= full.size(); ++length) {
         auto text = std::make_unique<char[]>(length + 1);
         std::memcpy(text.get(), full.data(), length);
@@ -126,10 +128,11 @@ TEST(MakeMove, UnmakeRestoresEveryFieldAndKeysMatch) {
             UndoInfo undo;
             MakeMove(board, move, undo);
             ++moves;
-            const bool madeWell = board.hashKey == ComputeHashKey(board) &&
-                                  board.historyCount == saved.historyCount + 1 &&
-                                  board.history[saved.historyCount] == saved.hashKey &&
-                                  !IsSquareAttacked(board, board.sideToMove, board.kingSquare[mover]);
+            const bool madeWell =
+                board.hashKey == ComputeHashKey(board) &&
+                board.historyCount == saved.historyCount + 1 &&
+                board.history[saved.historyCount] == saved.hashKey &&
+                !IsSquareAttacked(board, board.sideToMove, board.kingSquare[mover]);
             UnmakeMove(board, move, undo);
             if (!madeWell || !test::SameBoard(board, saved))
                 FAIL() << WriteFen(saved) << " " << test::MoveText(move);

@@ -1,37 +1,23 @@
-// Move pickers, pin lines, killers and history: each legal move comes out once, in the
-// order of their stages, whatever the stored moves hold.
+// Move pickers, pin lines, checkers, draw rules, killers and history.
 
-#include <algorithm>
-#include <array>
-#include <gtest/gtest.h>
-#include <string>
-#include <vector>
-
-#include "board/see.h"
 #include "board/tables.h"
 #include "search/draw.h"
 #include "search/history.h"
 #include "search/picker.h"
-#include "support/suite_walk.h"
+#include "support/boards.h"
+
+#include <algorithm>
+#include <array>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace tarvo {
 namespace {
 
 using test::BoardFrom;
-
-constexpr int Sq(const char* name) {
-    return (name[0] - 'a') + 8 * (name[1] - '1');
-}
-
-std::string Text(Move move) {
-    const auto square = [](int s) {
-        return std::string{char('a' + (s & 7)), char('1' + (s >> 3))};
-    };
-    std::string text = square(MoveFrom(move)) + square(MoveTo(move));
-    if (move & PromotionFlag)
-        text += "qnrb"[MovePromotion(move)];
-    return text;
-}
+using test::Sq;
 
 // The search state is large; tests share one and reset what they use.
 SearchState& State() {
@@ -40,29 +26,24 @@ SearchState& State() {
 }
 
 void ResetState() {
-    SearchState& state = State();
-    state.plies.fill(PlyRecord{});
-    ClearHistory(state);
-}
-
-void Prepare(MovePicker& picker, const Board& board, int ply, std::uint64_t stagesOutOfCheck) {
-    int checkerCount = 0;
-    picker           = MovePicker{};
-    picker.checkers  = FindCheckers(board, checkerCount);
-    ComputePinLines(board, picker.checkers, picker.straightPins, picker.diagonalPins);
-    InitPicker(State(), picker, ply, checkerCount);
-    picker.stages = checkerCount ? 1u << StageEvasions : stagesOutOfCheck;
+    State().plies.fill(PlyRecord{});
+    ClearHistory(State());
 }
 
 constexpr std::uint64_t MainStages = 0x3e; // stages 1 to 5
 
 std::vector<Move> RunMain(const Board& board, int ply = 4) {
     MovePicker picker;
-    Prepare(picker, board, ply, MainStages);
+    int checkerCount = 0;
+    picker.checkers  = FindCheckers(board, checkerCount);
+    ComputePinLines(board, picker.checkers, picker.straightPins, picker.diagonalPins);
+    InitPicker(State(), picker, ply, checkerCount);
+    picker.stages = checkerCount ? 1u << StageEvasions : MainStages;
     std::vector<Move> moves;
-    for (Move move = NextMove(picker, board, State().historyScore); move != NoMove;
-         move      = NextMove(picker, board, State().historyScore))
+    for (Move move; (move = NextMove(picker, board, State().historyScore)) != NoMove;)
         moves.push_back(move);
+    if (checkerCount && picker.evasionCount != static_cast<int>(moves.size()))
+        ADD_FAILURE() << "evasion count " << picker.evasionCount << " in " << WriteFen(board);
     return moves;
 }
 
@@ -76,17 +57,9 @@ std::vector<Move> RunQuiescence(Board& board, bool withChecks) {
                         ? 1u << StageEvasions
                         : (1u << StageCaptures) | (withChecks ? 1u << StageQuietChecks : 0);
     std::vector<Move> moves;
-    for (Move move = NextQuiescenceMove(picker, board, State().historyScore); move != NoMove;
-         move      = NextQuiescenceMove(picker, board, State().historyScore))
+    for (Move move; (move = NextQuiescenceMove(picker, board, State().historyScore)) != NoMove;)
         moves.push_back(move);
     return moves;
-}
-
-std::vector<std::string> Texts(const std::vector<Move>& moves) {
-    std::vector<std::string> texts;
-    for (const Move move : moves)
-        texts.push_back(Text(move));
-    return texts;
 }
 
 std::vector<Move> Sorted(std::vector<Move> moves) {
@@ -109,6 +82,8 @@ TEST(MovePicker, HandsOutEveryLegalMoveOnceWhateverTheStoredMovesHold) {
     int foreignCount = 0;
     long nodes       = 0;
     test::WalkSuite(test::WalkPlies - 1, [&](Board& board) {
+        if (::testing::Test::HasFailure())
+            return;
         const std::vector<Move> legal  = test::LegalMoves(board);
         const std::vector<Move> sorted = Sorted(legal);
         const auto word = [&](int i) { return foreignCount ? foreign[i % foreignCount] : NoMove; };
@@ -130,151 +105,85 @@ TEST(MovePicker, HandsOutEveryLegalMoveOnceWhateverTheStoredMovesHold) {
             State().plies[2].killer1 = stored[4];
             State().plies[2].killer2 = stored[5];
             if (Sorted(RunMain(board)) != sorted)
-                FAIL() << test::WriteFenOf(board);
+                FAIL() << WriteFen(board);
         }
-
-        // Quiescence: a subset, each once; in check every evasion; never a quiet non-check.
+        // Quiescence: in check every evasion; else a subset, each once, with no quiet non-check
+        // and every capture of an equal or better piece.
         const std::vector<Move> quiet = Sorted(RunQuiescence(board, true));
-        const bool inCheck =
-            IsSquareAttacked(board, board.sideToMove ^ 1, board.kingSquare[board.sideToMove]);
-        if (inCheck) {
+        if (IsSquareAttacked(board, board.sideToMove ^ 1, board.kingSquare[board.sideToMove])) {
             if (quiet != sorted)
-                FAIL() << test::WriteFenOf(board);
+                FAIL() << WriteFen(board);
         } else {
             if (std::adjacent_find(quiet.begin(), quiet.end()) != quiet.end())
-                FAIL() << test::WriteFenOf(board);
+                FAIL() << WriteFen(board);
             for (const Move move : quiet)
                 if (!std::binary_search(sorted.begin(), sorted.end(), move) ||
                     (IsQuiet(move) && !GivesCheck(board, move)))
-                    FAIL() << test::WriteFenOf(board) << " " << Text(move);
-            // A capture of an equal or better piece is never dropped.
+                    FAIL() << WriteFen(board) << " " << test::MoveText(move);
             for (const Move move : legal)
                 if (!IsQuiet(move) && MovePiece(move) <= MoveCaptured(move) &&
                     !std::binary_search(quiet.begin(), quiet.end(), move))
-                    FAIL() << test::WriteFenOf(board) << " drops " << Text(move);
+                    FAIL() << WriteFen(board) << " drops " << test::MoveText(move);
         }
-
-        for (std::size_t i = nodes % 5; i < legal.size(); i += 5) {
+        for (std::size_t i = nodes % 5; i < legal.size(); i += 5)
             foreign[foreignCount < 64 ? foreignCount++ : nodes % 64] = legal[i];
-        }
         ++nodes;
     });
     EXPECT_GT(nodes, 500);
 }
 
-TEST(MovePicker, CapturingHashMoveComesFirstAndOnlyOnce) {
-    ResetState();
-    const Board board             = BoardFrom("4k3/8/4p3/p2n4/1P6/8/8/3QK3 w - - 0 1");
-    const Move hash               = MakeMoveWord(Sq("d1"), Sq("d5"), Queen, Knight);
-    State().plies[4].hashMove     = hash;
-    const std::vector<Move> moves = RunMain(board);
-    ASSERT_FALSE(moves.empty());
-    EXPECT_EQ(moves[0], hash);
-    EXPECT_EQ(std::count(moves.begin(), moves.end(), hash), 1);
-}
-
-TEST(MovePicker, LosingCaptureComesAfterTheOtherCapturesOrNotAtAll) {
+TEST(MovePicker, OrderOfStages) {
+    const Move k1 = MakeMoveWord(Sq("a2"), Sq("a3"), Pawn),
+               k2 = MakeMoveWord(Sq("b2"), Sq("b3"), Pawn);
+    const Move k3 = MakeMoveWord(Sq("g1"), Sq("f3"), Knight),
+               k4 = MakeMoveWord(Sq("b1"), Sq("c3"), Knight);
     // Qxd5 scores above bxa5 by victim and attacker, but the pawn on e6 guards the knight.
     ResetState();
-    Board board     = BoardFrom("4k3/8/4p3/p2n4/1P6/8/8/3QK3 w - - 0 1");
-    const auto main = Texts(RunMain(board));
-    ASSERT_GE(main.size(), 3u);
-    EXPECT_EQ(main[0], "b4a5");
-    EXPECT_EQ(main[1], "d1d5");
-    EXPECT_EQ(Texts(RunQuiescence(board, false)), std::vector<std::string>{"b4a5"});
-}
-
-TEST(MovePicker, EqualScoresGoToPositionZeroElseToTheHighestPosition) {
-    // Start position, quiet moves generated as a2a3, b2b3, c2c3, d2d3, ...
+    Board board = BoardFrom("4k3/8/4p3/p2n4/1P6/8/8/3QK3 w - - 0 1");
+    EXPECT_EQ(test::Texts(RunMain(board)).substr(0, 9), "b4a5 d1d5");
+    EXPECT_EQ(test::Texts(RunQuiescence(board, false)), "b4a5");
+    // A capturing hash move comes first.
+    State().plies[4].hashMove = MakeMoveWord(Sq("d1"), Sq("d5"), Queen, Knight);
+    EXPECT_EQ(test::Texts(RunMain(board)).substr(0, 9), "d1d5 b4a5");
+    // Nf6+ is met by gxf6; Nc7+ is safe.
+    board = BoardFrom("4k3/6p1/8/3N4/8/8/8/4K3 w - - 0 1");
+    EXPECT_EQ(test::Texts(RunQuiescence(board, true)), "d5c7");
+    // In check: hash move, good captures, quiet moves by history, losing captures.
     ResetState();
-    const Board board = BoardFrom(StartFen);
-    auto& history     = State().historyScore;
-    const auto index  = [](const char* from, const char* to) {
-        return HistoryIndex(MakeMoveWord(Sq(from), Sq(to), Pawn), White);
-    };
-    history[index("a2", "a3")] = 50;
-    history[index("d2", "d3")] = 50;
-    auto moves                 = Texts(RunMain(board));
-    EXPECT_EQ(moves[0], "a2a3");
-    EXPECT_EQ(moves[1], "d2d3");
-
-    ClearHistory(State());
-    history[index("c2", "c3")] = 50;
-    history[index("d2", "d3")] = 50;
-    moves                      = Texts(RunMain(board));
-    EXPECT_EQ(moves[0], "d2d3");
-    EXPECT_EQ(moves[1], "c2c3");
-
-    // All equal: position 0, then whatever the last move moved into position 0.
-    ClearHistory(State());
-    moves = Texts(RunMain(board));
-    EXPECT_EQ((std::vector<std::string>(moves.begin(), moves.begin() + 3)),
-              (std::vector<std::string>{"a2a3", "g1h3", "g1f3"}));
-}
-
-TEST(MovePicker, KillersComeOutAsK1K4K3K2BeforeTheQuietMoves) {
-    ResetState();
-    const Board board        = BoardFrom(StartFen);
-    const Move k1            = MakeMoveWord(Sq("a2"), Sq("a3"), Pawn);
-    const Move k2            = MakeMoveWord(Sq("b2"), Sq("b3"), Pawn);
-    const Move k3            = MakeMoveWord(Sq("g1"), Sq("f3"), Knight);
-    const Move k4            = MakeMoveWord(Sq("b1"), Sq("c3"), Knight);
-    State().plies[4].killer1 = k1;
-    State().plies[4].killer2 = k2;
-    State().plies[2].killer1 = k3;
-    State().plies[2].killer2 = k4;
-    const auto moves         = RunMain(board, 4);
-    ASSERT_EQ(moves.size(), 20u);
-    EXPECT_EQ((std::vector<Move>(moves.begin(), moves.begin() + 4)),
-              (std::vector<Move>{k1, k4, k3, k2}));
-
-    // At ply 3 only the node's own killers are used.
-    State().plies[3] = State().plies[4];
-    State().plies[1] = State().plies[2];
-    const auto ply3  = RunMain(board, 3);
-    EXPECT_EQ((std::vector<Move>(ply3.begin(), ply3.begin() + 2)), (std::vector<Move>{k1, k2}));
-}
-
-TEST(MovePicker, KillerHeldTwiceIsPlayedOnce) {
-    ResetState();
-    const Board board        = BoardFrom(StartFen);
-    const Move k1            = MakeMoveWord(Sq("a2"), Sq("a3"), Pawn);
-    State().plies[4].killer1 = k1;
-    State().plies[2].killer2 = k1;
-    const auto moves         = RunMain(board, 4);
-    EXPECT_EQ(moves.size(), 20u);
-    EXPECT_EQ(moves[0], k1);
-    EXPECT_EQ(std::count(moves.begin(), moves.end(), k1), 1);
-}
-
-TEST(MovePicker, EvasionsComeHashFirstThenGoodCapturesQuietsAndLosingCaptures) {
-    // The knight on d3 checks; cxd3 wins it, Qxd3 loses the queen to exd3.
-    ResetState();
-    const Board board         = BoardFrom("4k3/8/8/8/4p3/3n4/2P5/3QK3 w - - 0 1");
+    board                     = BoardFrom("4k3/8/8/8/4p3/3n4/2P5/3QK3 w - - 0 1");
     State().plies[4].hashMove = MakeMoveWord(Sq("e1"), Sq("f1"), King);
     State().historyScore[HistoryIndex(MakeMoveWord(Sq("e1"), Sq("e2"), King), White)] = 100;
-    EXPECT_EQ(Texts(RunMain(board)),
-              (std::vector<std::string>{"e1f1", "c2d3", "e1e2", "e1d2", "d1d3"}));
-}
-
-TEST(MovePicker, QuiescencePickerDropsQuietChecksThatLoseThePiece) {
-    // Nf6+ is met by gxf6; Nc7+ is safe.
+    EXPECT_EQ(test::Texts(RunMain(board)), "e1f1 c2d3 e1e2 e1d2 d1d3");
+    // Killers: k1, k4, k3, k2 at ply 4; at ply 3 only the node's own.
     ResetState();
-    Board board = BoardFrom("4k3/6p1/8/3N4/8/8/8/4K3 w - - 0 1");
-    EXPECT_EQ(Texts(RunQuiescence(board, true)), std::vector<std::string>{"d5c7"});
+    board                    = BoardFrom(StartFen);
+    State().plies[4].killer1 = State().plies[3].killer1 = k1;
+    State().plies[4].killer2 = State().plies[3].killer2 = k2;
+    State().plies[2].killer1 = State().plies[1].killer1 = k3;
+    State().plies[2].killer2 = State().plies[1].killer2 = k4;
+    EXPECT_EQ(test::Texts(RunMain(board, 4)).substr(0, 19), "a2a3 b1c3 g1f3 b2b3");
+    EXPECT_EQ(test::Texts(RunMain(board, 3)).substr(0, 9), "a2a3 b2b3");
 }
 
-TEST(MovePicker, EvasionCountIsSetWhenTheEvasionStageStarts) {
-    ResetState();
-    const Board board = BoardFrom("4k3/8/8/8/4p3/3n4/2P5/3QK3 w - - 0 1");
-    MovePicker picker;
-    Prepare(picker, board, 4, MainStages);
-    EXPECT_EQ(picker.evasionCount, -1);
-    NextMove(picker, board, State().historyScore);
-    EXPECT_EQ(picker.evasionCount, 5);
+// Equal scores: the first in the list goes first; else the highest position, and the last move
+// handed out is moved into position 0.
+TEST(MovePicker, TieBreaksOfTheQuietStage) {
+    const Board board = BoardFrom(StartFen);
+    const struct {
+        const char *first, *second, *order;
+    } cases[] = {
+        {"a2a3", "d2d3", "a2a3 d2d3"}, {"c2c3", "d2d3", "d2d3 c2c3"}, {"", "", "a2a3 g1h3 g1f3"}};
+    for (const auto& c : cases) {
+        ResetState();
+        for (const char* text : {c.first, c.second})
+            if (*text)
+                State().historyScore[HistoryIndex(test::FindMove(board, text), White)] = 50;
+        const std::string order = c.order;
+        EXPECT_EQ(test::Texts(RunMain(board)).substr(0, order.size()), order);
+    }
 }
 
-TEST(ComputePinLines, MatchesPinsFoundRayByRayAcrossTheSuite) {
+TEST(ComputePinLines, MatchesPinsFoundRayByRayOverTheWalk) {
     long pinned = 0;
     test::WalkSuite(test::WalkPlies, [&](Board& board) {
         int checkerCount        = 0;
@@ -283,13 +192,79 @@ TEST(ComputePinLines, MatchesPinsFoundRayByRayAcrossTheSuite) {
         ComputePinLines(board, checkers, straight, diagonal);
         test::ReferencePinLines(board, straightRef, diagonalRef);
         if (straight != straightRef || diagonal != diagonalRef)
-            FAIL() << test::WriteFenOf(board);
+            ADD_FAILURE() << WriteFen(board);
         pinned += (straight | diagonal) != 0;
     });
     EXPECT_GT(pinned, 1000);
 }
 
-TEST(History, CutoffAddsTheTruncatedSquareOfTheDepth) {
+TEST(FindCheckers, AgreesWithTheAttackTestOverTheWalk) {
+    long checks = 0;
+    test::WalkSuite(test::WalkPlies, [&](Board& board) {
+        int count               = 0;
+        const Bitboard checkers = FindCheckers(board, count);
+        const int side          = board.sideToMove;
+        bool right = IsSquareAttacked(board, side ^ 1, board.kingSquare[side]) == (count > 0) &&
+                     count == __builtin_popcountll(checkers) &&
+                     !(checkers & ~board.colour[side ^ 1]);
+        // With a lone checker taken off, the king is safe.
+        if (count == 1) {
+            Board without    = board;
+            const int square = BitScan(checkers);
+            without.colour[side ^ 1] &= ~checkers;
+            without.pieces[without.squares[square]] &= ~checkers;
+            right = right && !IsSquareAttacked(without, side ^ 1, without.kingSquare[side]);
+        }
+        if (!right)
+            ADD_FAILURE() << WriteFen(board);
+        checks += count > 0;
+    });
+    EXPECT_GT(checks, 1000);
+    int count = 0;
+    EXPECT_EQ(FindCheckers(BoardFrom("4k3/8/8/1B5Q/8/8/8/4K3 b - - 0 1"), count),
+              SquareBit[Sq("b5")] | SquareBit[Sq("h5")]);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(FindCheckers(BoardFrom(test::CornerFens[6]), count),
+              SquareBit[Sq("c7")] | SquareBit[Sq("g7")]);
+    EXPECT_EQ(count, 2);
+}
+
+TEST(IsDrawByRule, ClockAndRepetition) {
+    const char* rook = "4k3/8/8/8/8/8/8/R3K3 w - - 0 1";
+    const char* out  = "a1a2 e8d8 a2a1";
+    const char* back = "a1a2 e8d8 a2a1 d8e8";
+    const struct {
+        const char* fen;
+        int clock;
+        const char* moves;
+        int clockAfter; // -1: as play left it
+        bool draw;
+    } cases[] = {
+        {rook, 101, "", -1, true},
+        {"4k3/8/8/8/8/8/8/r3K3 w - - 0 1", 100, "", -1, false}, // checkmate may still come
+        {"4k3/8/8/8/8/8/r7/4K3 w - - 0 1", 100, "", -1, true},
+        {"4k3/8/8/8/8/8/r7/4K3 w - - 0 1", 99, "", -1, false},
+        {rook, 0, out, -1, false},
+        {rook, 0, back, -1, true},
+        {rook, 0, back, 3, false}, // no further back than the clock
+        {rook, 60, "", -1, false}, // a clock ahead of the recorded keys reads only those
+        {rook, 60, back, -1, true},
+    };
+    for (const auto& c : cases) {
+        Board board         = BoardFrom(c.fen);
+        board.halfmoveClock = static_cast<std::uint8_t>(c.clock);
+        std::istringstream moves(c.moves);
+        for (std::string text; moves >> text;) {
+            UndoInfo undo;
+            MakeMove(board, test::FindMove(board, text), undo);
+        }
+        if (c.clockAfter >= 0)
+            board.halfmoveClock = static_cast<std::uint8_t>(c.clockAfter);
+        EXPECT_EQ(IsDrawByRule(board), c.draw) << c.fen << " clock " << c.clock << " " << c.moves;
+    }
+}
+
+TEST(History, CutoffsAddTheTruncatedSquareOfTheDepthAndHalveAt32000) {
     ResetState();
     SearchState& state = State();
     const Move quiet   = MakeMoveWord(Sq("g1"), Sq("f3"), Knight);
@@ -299,25 +274,16 @@ TEST(History, CutoffAddsTheTruncatedSquareOfTheDepth) {
     RecordCutoffMove(state, quiet, White, 2.5f);
     EXPECT_EQ(state.historyScore[index], 15);
     EXPECT_EQ(state.cutoffCount[index], 2);
-    // Captures leave the tables alone.
-    const Move capture = MakeMoveWord(Sq("g1"), Sq("f3"), Knight, Pawn);
-    RecordCutoffMove(state, capture, White, 3.0f);
-    EXPECT_EQ(state.historyScore[index], 15);
-    EXPECT_EQ(state.cutoffCount[index], 2);
-}
+    RecordCutoffMove(state, MakeMoveWord(Sq("g1"), Sq("f3"), Knight, Pawn), White, 3.0f);
+    EXPECT_EQ(state.historyScore[index], 15); // captures leave the tables alone
 
-TEST(History, ScoreTableIsHalvedWhenAnEntryReaches32000) {
-    ResetState();
-    SearchState& state        = State();
-    const Move quiet          = MakeMoveWord(Sq("g1"), Sq("f3"), Knight);
-    const int index           = HistoryIndex(quiet, White);
     state.historyScore[index] = 31990;
     state.historyScore[5]     = 7;
     state.historyScore[6]     = -7;
     state.cutoffCount[5]      = 7;
-    RecordCutoffMove(state, quiet, White, 3.0f); // 31999: no halving yet
+    RecordCutoffMove(state, quiet, White, 3.0f);
     EXPECT_EQ(state.historyScore[index], 31999);
-    RecordCutoffMove(state, quiet, White, 1.0f); // 32000
+    RecordCutoffMove(state, quiet, White, 1.0f);
     EXPECT_EQ(state.historyScore[index], 16000);
     EXPECT_EQ(state.historyScore[5], 3);
     EXPECT_EQ(state.historyScore[6], -3);
@@ -338,31 +304,26 @@ TEST(History, FailCountHalvesBothCountsOfItsMove) {
     EXPECT_EQ(state.failCount[index], 16000);
     EXPECT_EQ(state.cutoffCount[index], 50);
     EXPECT_EQ(state.failCount[0], 9);
-}
-
-TEST(History, EverySideAndPieceHasItsOwnSlot) {
-    std::vector<int> indexes;
+    std::vector<int> slots; // every side and piece has its own
     for (int side = White; side <= Black; ++side)
         for (int piece = Pawn; piece <= King; ++piece)
-            indexes.push_back(HistoryIndex(MakeMoveWord(63, 63, piece), side));
-    std::sort(indexes.begin(), indexes.end());
-    EXPECT_EQ(std::unique(indexes.begin(), indexes.end()), indexes.end());
-    EXPECT_LT(indexes.back(), HistorySize);
+            slots.push_back(HistoryIndex(MakeMoveWord(63, 63, piece), side));
+    std::sort(slots.begin(), slots.end());
+    EXPECT_EQ(std::unique(slots.begin(), slots.end()), slots.end());
+    EXPECT_LT(slots.back(), HistorySize);
 }
 
-TEST(UpdateKillers, QuietMoveShiftsTheKillersAndMateScoresSetTheMateKiller) {
+TEST(UpdateKillers, QuietMovesShiftTheKillersAndMateScoresSetTheMateKiller) {
     PlyRecord record;
-    const Move a       = MakeMoveWord(Sq("a2"), Sq("a3"), Pawn);
-    const Move b       = MakeMoveWord(Sq("b2"), Sq("b3"), Pawn);
+    const Move a       = MakeMoveWord(Sq("a2"), Sq("a3"), Pawn),
+               b       = MakeMoveWord(Sq("b2"), Sq("b3"), Pawn);
     const Move capture = MakeMoveWord(Sq("e4"), Sq("d5"), Pawn, Pawn);
     UpdateKillers(record, a, 10);
     UpdateKillers(record, b, 10);
-    EXPECT_EQ(record.killer1, b);
-    EXPECT_EQ(record.killer2, a);
     UpdateKillers(record, b, 10);
+    EXPECT_EQ(record.killer1, b);
     EXPECT_EQ(record.killer2, a);
     UpdateKillers(record, capture, MateThreshold - 1);
-    EXPECT_EQ(record.killer1, b);
     EXPECT_EQ(record.mateKiller, NoMove);
     UpdateKillers(record, capture, -MateThreshold);
     EXPECT_EQ(record.mateKiller, capture);

@@ -1,33 +1,17 @@
-#include <gtest/gtest.h>
+#include "search/tt.h"
 
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "search/tt.h"
-
 namespace tarvo {
 namespace {
 
-constexpr Move MoveA = 0x1234;
-constexpr Move MoveB = 0x5678;
-constexpr Move MoveC = 0x9abc;
+constexpr Move MoveA = 0x1234, MoveB = 0x5678, MoveC = 0x9abc;
 
-// A 1 MB table: 65,536 entries in 16,384 buckets, generation 1 as in a first search.
-struct TTStoreAndProbe : ::testing::Test {
-    TranspositionTable table{};
-    void SetUp() override {
-        ASSERT_EQ(TTResize(table, 1), 1);
-        TTNewSearch(table);
-    }
-    void TearDown() override { TTRelease(table); }
-    // The k-th key that falls into bucket 5.
-    std::uint64_t keyInBucket(std::uint64_t k) const { return 5 + (k + 1) * table.bucketCount; }
-    TTEntry* bucket() { return table.entries + 4 * 5; }
-};
-
-bool isEmptyEntry(const TTEntry& entry) {
+bool IsEmptyEntry(const TTEntry& entry) {
     return entry.key == 0 && entry.moveAndBound == 0 && entry.score == -32768 &&
            entry.depth == -128 && entry.generation == 0;
 }
@@ -37,10 +21,9 @@ TEST(TTResize, SizesAreWholeBucketsOfSixteenByteEntries) {
     EXPECT_EQ(TTResize(table, 16), 16);
     EXPECT_EQ(table.entryCount, 1048576u);
     EXPECT_EQ(table.bucketCount, 262144u);
-    EXPECT_TRUE(isEmptyEntry(table.entries[0]));
-    EXPECT_TRUE(isEmptyEntry(table.entries[table.entryCount - 1]));
-    // Sizes that are not powers of two are rounded down.
-    EXPECT_EQ(TTResize(table, 12), 8);
+    EXPECT_TRUE(IsEmptyEntry(table.entries[0]));
+    EXPECT_TRUE(IsEmptyEntry(table.entries[table.entryCount - 1]));
+    EXPECT_EQ(TTResize(table, 12), 8); // rounded down to a power of two
     EXPECT_EQ(table.entryCount, 524288u);
     TTRelease(table);
     EXPECT_EQ(table.entries, nullptr);
@@ -68,7 +51,7 @@ TEST(TTResize, HalvesTheSizeUntilMemoryIsFound) {
         const int megabytes = TTResize(table, 256);
         const bool usable   = table.entries != nullptr &&
                             table.entryCount == static_cast<std::uint32_t>(megabytes) * 65536 &&
-                            isEmptyEntry(table.entries[table.entryCount - 1]);
+                            IsEmptyEntry(table.entries[table.entryCount - 1]);
         _exit(usable && megabytes >= 8 && megabytes <= 32 ? 0 : 1);
     }
     int status = 0;
@@ -78,152 +61,137 @@ TEST(TTResize, HalvesTheSizeUntilMemoryIsFound) {
 }
 #endif
 
-TEST_F(TTStoreAndProbe, ProbeFindsOnlyStoredKeysAndStampsThem) {
-    TTStore(table, keyInBucket(0), MoveA, 40, 3.0f, LowerBound);
-    EXPECT_EQ(TTProbe(table, keyInBucket(1)), nullptr);
+// A 1 MB table: 65,536 entries in 16,384 buckets, generation 1 as in a first search.
+struct TTStoreAndProbe : ::testing::Test {
+    TranspositionTable table{};
+    void SetUp() override {
+        ASSERT_EQ(TTResize(table, 1), 1);
+        TTNewSearch(table);
+    }
+    void TearDown() override { TTRelease(table); }
+    // The k-th key that falls into bucket 5.
+    std::uint64_t key(std::uint64_t k) const { return 5 + (k + 1) * table.bucketCount; }
+    TTEntry* bucket() { return table.entries + 4 * 5; }
+    void store(int k, Move move, int score, float depth, TTBound bound = LowerBound) {
+        TTStore(table, key(k), move, score, depth, bound);
+    }
+};
+
+TEST_F(TTStoreAndProbe, ProbeFindsStoredKeysAndStampsWithoutCounting) {
+    store(0, MoveA, 40, 3.0f);
+    EXPECT_EQ(TTProbe(table, key(1)), nullptr);
     TTNewSearch(table);
-    TTEntry* entry = TTProbe(table, keyInBucket(0));
+    const TTEntry* entry = TTProbe(table, key(0));
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->generation, table.generation);
     EXPECT_EQ(TTEntryMove(*entry), MoveA);
     EXPECT_EQ(TTEntryBound(*entry), LowerBound);
     EXPECT_EQ(entry->score, 40);
-    // A probe stamps without counting.
     EXPECT_EQ(table.usedCount, 0u);
+    // Only the low 24 bits of a move are kept.
+    store(1, 0xff000000u | MoveC, 0, 1.0f, ExactBound);
+    EXPECT_EQ(TTEntryMove(*TTProbe(table, key(1))), MoveC);
+    EXPECT_EQ(TTEntryBound(*TTProbe(table, key(1))), ExactBound);
 }
 
-TEST_F(TTStoreAndProbe, SameDepthKeepsTheFirstResult) {
-    TTStore(table, keyInBucket(0), MoveA, 40, 3.0f, LowerBound);
+TEST_F(TTStoreAndProbe, SameDepthKeepsTheFirstAndDeeperReplacesInPlace) {
+    store(0, MoveC, 1, 9.0f, ExactBound);
+    store(1, MoveA, 40, 3.0f);
     TTNewSearch(table);
-    TTStore(table, keyInBucket(0), MoveB, -15, 3.0f, UpperBound);
-    const TTEntry& entry = bucket()[0];
-    EXPECT_EQ(TTEntryMove(entry), MoveA);
-    EXPECT_EQ(TTEntryBound(entry), LowerBound);
-    EXPECT_EQ(entry.score, 40);
-    EXPECT_EQ(entry.generation, table.generation);
+    store(1, MoveB, -15, 3.0f, UpperBound);
+    EXPECT_EQ(TTEntryMove(bucket()[1]), MoveA);
+    EXPECT_EQ(bucket()[1].score, 40);
+    EXPECT_EQ(bucket()[1].generation, table.generation);
+    store(1, MoveB, -15, 5.5f, UpperBound);
+    EXPECT_EQ(bucket()[1].key, key(1));
+    EXPECT_EQ(TTEntryMove(bucket()[1]), MoveB);
+    EXPECT_EQ(TTEntryBound(bucket()[1]), UpperBound);
+    EXPECT_EQ(bucket()[1].score, -15);
+    EXPECT_EQ(bucket()[1].depth, 5);
+    EXPECT_EQ(bucket()[0].key, key(0));
     EXPECT_EQ(table.usedCount, 1u);
-}
-
-TEST_F(TTStoreAndProbe, DeeperResultReplacesInPlace) {
-    TTStore(table, keyInBucket(0), MoveC, 1, 9.0f, ExactBound);
-    TTStore(table, keyInBucket(1), MoveA, 40, 3.0f, LowerBound);
-    TTStore(table, keyInBucket(1), MoveB, -15, 5.5f, UpperBound);
-    const TTEntry& entry = bucket()[1];
-    EXPECT_EQ(entry.key, keyInBucket(1));
-    EXPECT_EQ(TTEntryMove(entry), MoveB);
-    EXPECT_EQ(TTEntryBound(entry), UpperBound);
-    EXPECT_EQ(entry.score, -15);
-    EXPECT_EQ(entry.depth, 5);
-    EXPECT_EQ(bucket()[0].key, keyInBucket(0));
-    EXPECT_EQ(table.usedCount, 2u);
 }
 
 TEST_F(TTStoreAndProbe, FullBucketGivesUpItsFirstShallowestEntry) {
     const float depths[4] = {5.0f, 2.0f, 7.0f, 2.0f};
     for (int i = 0; i < 4; ++i)
-        TTStore(table, keyInBucket(i), MoveA, 0, depths[i], LowerBound);
-    TTStore(table, keyInBucket(4), MoveB, 7, 1.0f, ExactBound);
-    EXPECT_EQ(bucket()[0].key, keyInBucket(0));
-    EXPECT_EQ(bucket()[1].key, keyInBucket(4));
+        store(i, MoveA, 0, depths[i]);
+    store(4, MoveB, 7, 1.0f, ExactBound);
+    EXPECT_EQ(bucket()[0].key, key(0));
+    EXPECT_EQ(bucket()[1].key, key(4));
     EXPECT_EQ(bucket()[1].depth, 1);
-    EXPECT_EQ(bucket()[3].key, keyInBucket(3));
-    // The victim was already of this generation.
-    EXPECT_EQ(table.usedCount, 4u);
+    EXPECT_EQ(bucket()[3].key, key(3));
+    EXPECT_EQ(table.usedCount, 4u); // the victim was already of this generation
 }
 
 TEST_F(TTStoreAndProbe, DepthIsTruncatedAndBounded) {
-    TTStore(table, keyInBucket(0), MoveA, 0, 2.9f, LowerBound);
-    TTStore(table, keyInBucket(1), MoveA, 0, -0.5f, LowerBound);
-    TTStore(table, keyInBucket(2), MoveA, 0, 1000.0f, LowerBound);
-    TTStore(table, keyInBucket(3), MoveA, 0, -1000.0f, LowerBound);
-    EXPECT_EQ(TTProbe(table, keyInBucket(0))->depth, 2);
-    EXPECT_EQ(TTProbe(table, keyInBucket(1))->depth, 0);
-    EXPECT_EQ(TTProbe(table, keyInBucket(2))->depth, 126);
-    EXPECT_EQ(TTProbe(table, keyInBucket(3))->depth, -127);
+    const std::pair<float, int> cases[] = {{2.9f, 2}, {-0.5f, 0}, {1000.0f, 126}, {-1000.0f, -127}};
+    for (int i = 0; i < 4; ++i) {
+        store(i, MoveA, 0, cases[i].first);
+        EXPECT_EQ(TTProbe(table, key(i))->depth, cases[i].second) << cases[i].first;
+    }
 }
 
-TEST_F(TTStoreAndProbe, ExactEntryCarriesItsMove) {
-    TTStore(table, keyInBucket(0), MoveC, 25, 4.0f, ExactBound);
-    const TTEntry* entry = TTProbe(table, keyInBucket(0));
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(TTEntryMove(*entry), MoveC);
-    EXPECT_EQ(TTEntryBound(*entry), ExactBound);
-    // Only the low 24 bits of a move are kept.
-    TTStore(table, keyInBucket(1), 0xff000000u | MoveA, 0, 1.0f, LowerBound);
-    EXPECT_EQ(TTEntryMove(*TTProbe(table, keyInBucket(1))), MoveA);
-    EXPECT_EQ(TTEntryBound(*TTProbe(table, keyInBucket(1))), LowerBound);
-}
+TEST_F(TTStoreAndProbe, FillCountsEachEntryOncePerSearchAndClearEmptiesAll) {
+    store(0, MoveA, 0, 3.0f);
+    store(0, MoveA, 0, 4.0f);
+    store(1, MoveA, 0, 3.0f);
+    EXPECT_EQ(table.usedCount, 2u);
+    TTNewSearch(table);
+    EXPECT_EQ(table.usedCount, 0u);
+    // An entry first stamped by a probe is not counted, nor is a later store into it.
+    TTProbe(table, key(0));
+    store(0, MoveA, 0, 6.0f);
+    EXPECT_EQ(table.usedCount, 0u);
+    store(1, MoveA, 0, 1.0f);
+    store(1, MoveA, 0, 1.0f);
+    EXPECT_EQ(table.usedCount, 1u);
 
-TEST_F(TTStoreAndProbe, ClearEmptiesEveryEntryAndTheFill) {
-    TTStore(table, keyInBucket(0), MoveA, 0, 3.0f, LowerBound);
     TTPlantMove(table, 12345, MoveB);
     TTClear(table);
     EXPECT_EQ(table.generation, 0);
     EXPECT_EQ(table.usedCount, 0u);
     EXPECT_EQ(table.entryCount, 65536u);
-    EXPECT_EQ(TTProbe(table, keyInBucket(0)), nullptr);
+    EXPECT_EQ(TTProbe(table, key(0)), nullptr);
     EXPECT_EQ(TTProbe(table, 12345), nullptr);
-    // Only key 0 matches an empty entry.
-    const TTEntry* empty = TTProbe(table, 0);
+    const TTEntry* empty = TTProbe(table, 0); // only key 0 matches an empty entry
     ASSERT_NE(empty, nullptr);
-    EXPECT_TRUE(isEmptyEntry(*empty));
-}
-
-TEST_F(TTStoreAndProbe, FillCountsEachEntryOncePerSearch) {
-    TTStore(table, keyInBucket(0), MoveA, 0, 3.0f, LowerBound);
-    TTStore(table, keyInBucket(0), MoveA, 0, 4.0f, LowerBound);
-    TTStore(table, keyInBucket(1), MoveA, 0, 3.0f, LowerBound);
-    EXPECT_EQ(table.usedCount, 2u);
-
-    TTNewSearch(table);
-    EXPECT_EQ(table.usedCount, 0u);
-    // An entry first stamped by a probe is not counted, nor is a later store into it.
-    TTProbe(table, keyInBucket(0));
-    TTStore(table, keyInBucket(0), MoveA, 0, 6.0f, LowerBound);
-    EXPECT_EQ(table.usedCount, 0u);
-    // A store into an entry of an older search counts once.
-    TTStore(table, keyInBucket(1), MoveA, 0, 1.0f, LowerBound);
-    TTStore(table, keyInBucket(1), MoveA, 0, 1.0f, LowerBound);
-    EXPECT_EQ(table.usedCount, 1u);
+    EXPECT_TRUE(IsEmptyEntry(*empty));
 }
 
 TEST_F(TTStoreAndProbe, GenerationSkipsZeroWhenItWraps) {
     for (int search = 0; search < 300; ++search) {
         TTNewSearch(table);
         ASSERT_NE(table.generation, 0);
-        // Storing the same key again and again never counts it twice in one search.
-        TTStore(table, keyInBucket(0), MoveA, 0, 1.0f, LowerBound);
-        TTStore(table, keyInBucket(0), MoveA, 0, 1.0f, LowerBound);
+        store(0, MoveA, 0, 1.0f);
+        store(0, MoveA, 0, 1.0f);
         ASSERT_EQ(table.usedCount, 1u);
     }
 }
 
 TEST_F(TTStoreAndProbe, PlantedMoveOutranksOrdinaryResults) {
-    TTStore(table, keyInBucket(0), MoveA, 30, 10.0f, ExactBound);
-    TTPlantMove(table, keyInBucket(0), MoveB);
+    store(0, MoveA, 30, 10.0f, ExactBound);
+    TTPlantMove(table, key(0), MoveB);
     const TTEntry& planted = bucket()[0];
     EXPECT_EQ(planted.depth, 64);
     EXPECT_EQ(planted.score, -32701);
     EXPECT_EQ(TTEntryMove(planted), MoveB);
     EXPECT_EQ(TTEntryBound(planted), NoBound);
-
     // A shallower store keeps the planted move; a second planting does not replace it either.
-    TTStore(table, keyInBucket(0), MoveC, 0, 20.0f, LowerBound);
-    TTPlantMove(table, keyInBucket(0), MoveC);
+    store(0, MoveC, 0, 20.0f);
+    TTPlantMove(table, key(0), MoveC);
     EXPECT_EQ(TTEntryMove(planted), MoveB);
-
     // A new key planted into a bucket takes the shallowest entry.
-    TTStore(table, keyInBucket(1), MoveA, 0, 3.0f, LowerBound);
-    TTPlantMove(table, keyInBucket(2), MoveC);
-    EXPECT_EQ(bucket()[2].key, keyInBucket(2));
+    store(1, MoveA, 0, 3.0f);
+    TTPlantMove(table, key(2), MoveC);
+    EXPECT_EQ(bucket()[2].key, key(2));
     EXPECT_EQ(bucket()[2].depth, 64);
     EXPECT_EQ(table.usedCount, 3u);
-
     // Planted entries survive until all four slots are planted.
-    TTPlantMove(table, keyInBucket(3), MoveC);
-    TTPlantMove(table, keyInBucket(4), MoveC);
-    TTStore(table, keyInBucket(5), MoveA, 0, 50.0f, LowerBound);
-    EXPECT_EQ(bucket()[0].key, keyInBucket(5));
+    TTPlantMove(table, key(3), MoveC);
+    TTPlantMove(table, key(4), MoveC);
+    store(5, MoveA, 0, 50.0f);
+    EXPECT_EQ(bucket()[0].key, key(5));
 }
 
 } // namespace
