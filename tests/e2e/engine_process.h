@@ -1,50 +1,128 @@
 #pragma once
-// A running engine binary driven through two pipes, as a chess interface drives it: write
-// command lines, read reply lines with a timeout, close the input, wait for the exit status.
-// The child is killed when the object goes away, so a failing test never leaves it behind.
+// The built engine driven through two pipes, as a chess interface drives it: write command
+// lines, read reply lines with a timeout, close the input, wait for the exit status. The child
+// is killed when the object goes away, so a failing test never leaves it behind.
 
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tarvo::testing {
 
 class EngineProcess {
   public:
-    // Starts `binary` with the given arguments; check `running()` afterwards.
-    explicit EngineProcess(const char* binary, const std::vector<std::string>& arguments = {});
-    ~EngineProcess();
+    EngineProcess() {
+        std::signal(SIGPIPE, SIG_IGN); // a write to an engine that has exited must just fail
+        int input[2], output[2];
+        if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0)
+            return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(input[0], STDIN_FILENO);
+            dup2(output[1], STDOUT_FILENO);
+            execl(TARVO_BINARY, TARVO_BINARY, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(input[0]);
+        close(output[1]);
+        toEngine_   = input[1];
+        fromEngine_ = output[0];
+    }
+    ~EngineProcess() {
+        closeInput();
+        close(fromEngine_);
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
     EngineProcess(const EngineProcess&)            = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
 
     bool running() const { return pid_ > 0; }
 
-    // Writes `line` and a newline. Returns false if the engine no longer reads.
-    bool send(std::string_view line);
-    // Writes the bytes as they are, without adding a newline.
-    bool sendRaw(std::string_view bytes);
+    // Writes the bytes as they are; returns false if the engine no longer reads.
+    bool sendRaw(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t written = write(toEngine_, bytes.data(), bytes.size());
+            if (written <= 0)
+                return false;
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        }
+        return true;
+    }
+    bool send(std::string_view line) { return sendRaw(std::string(line) + "\n"); }
 
-    // The next line without its newline, or false when none arrives within `timeoutMs` or the
-    // output ended.
-    bool readLine(std::string& line, int timeoutMs = 10000);
+    // The next line without its newline, or false when none arrives in time or output ended.
+    bool readLine(std::string& line, int timeoutMs = 10000) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            const std::size_t newline = pending_.find('\n');
+            if (newline != std::string::npos) {
+                line = pending_.substr(0, newline);
+                pending_.erase(0, newline + 1);
+                return true;
+            }
+            pollfd ready{fromEngine_, POLLIN, 0};
+            char buffer[4096];
+            ssize_t got = 0;
+            if (poll(&ready, 1, msLeft(deadline)) <= 0 ||
+                (got = read(fromEngine_, buffer, sizeof buffer)) <= 0)
+                return false;
+            pending_.append(buffer, static_cast<std::size_t>(got));
+        }
+    }
 
-    // Lines up to and including the first one that starts with `prefix`; stops early (without
-    // that line) on timeout or end of output.
-    std::vector<std::string> readUntil(std::string_view prefix, int timeoutMs = 10000);
+    // Lines up to and including the first that starts with `prefix`; fewer on timeout.
+    std::vector<std::string> readUntil(std::string_view prefix, int timeoutMs = 10000) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        std::vector<std::string> lines;
+        for (std::string line; readLine(line, msLeft(deadline));) {
+            lines.push_back(line);
+            if (line.starts_with(prefix))
+                break;
+        }
+        return lines;
+    }
 
-    // Closes the engine's standard input, which is its end of input.
-    void closeInput();
+    void closeInput() {
+        if (toEngine_ >= 0)
+            close(toEngine_);
+        toEngine_ = -1;
+    }
 
-    // The exit status, or -1 on timeout (the child is then killed) or when killed by a signal.
-    int waitForExit(int timeoutMs = 10000);
+    // The exit status, or -1 on timeout or death by a signal.
+    int waitForExit(int timeoutMs = 10000) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (int status = 0;; usleep(2000)) {
+            const pid_t done = pid_ > 0 ? waitpid(pid_, &status, WNOHANG) : -1;
+            if (done != 0) {
+                const bool exited = done == pid_ && WIFEXITED(status);
+                pid_              = -1;
+                return exited ? WEXITSTATUS(status) : -1;
+            }
+            if (msLeft(deadline) == 0)
+                return -1;
+        }
+    }
 
   private:
+    using Clock = std::chrono::steady_clock;
+    static int msLeft(Clock::time_point deadline) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+    }
     pid_t pid_      = -1;
     int toEngine_   = -1;
     int fromEngine_ = -1;
     std::string pending_;
-    bool outputEnded_ = false;
 };
 
 } // namespace tarvo::testing

@@ -1,129 +1,116 @@
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
+// Input read while a search runs, and the wait after it, with standard input a real pipe.
 
 #include "search/state.h"
+#include "uci/control.h"
 #include "uci/poll.h"
 #include "uci/stdio_pipes.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
 
 namespace tarvo {
 namespace {
 
-// A search in progress with standard input replaced by a pipe the test writes into.
-struct PollFixture : ::testing::Test {
-    std::unique_ptr<SearchState> state = std::make_unique<SearchState>();
+TEST(PollInput, ActsOnTheFirstPendingLine) {
+    const struct {
+        SearchRunState run;
+        int iteration;
+        bool infinite; // go infinite or go ponder
+        std::string input;
+        int polls;
+        const char* output;
+        SearchRunState runAfter;
+        bool stopPending;
+        std::string unread;
+    } cases[] = {
+        {Untimed, 5, false, "", 1, "", Untimed, false, ""},
+        {Untimed, 1, true, "stop\n", 1, "", Untimed, true,
+         ""}, // kept for the first iteration's end
+        {Timed, 2, false, "   stop now\n", 1, "", Stopped, false, ""},
+        {Untimed, 3, true, "ponderhit\n", 1, "", Timed, false, ""},
+        {Untimed, 3, false, "ponderhit\n", 1, "", Untimed, false, ""},
+        {Stopped, 3, true, "ponderhit\nquit\n", 2, "", Stopped, false, "ponderhit\nquit\n"},
+        {Untimed, 7, false, "isready\n", 1, "readyok\n", Untimed, false, ""},
+        {Untimed, 4, false, "position startpos\nsetoption name Hash value 64\nisready\n", 2, "",
+         Untimed, false, "isready\n"},
+        // A long line is read in pieces of 511 characters.
+        {Untimed, 4, false, std::string(600, 'x') + "stop\nisready\n", 1, "", Untimed, false,
+         std::string(89, 'x') + "stop\nisready\n"},
+        {Untimed, 4, false, std::string(600, 'x') + "stop\nisready\n", 2, "", Stopped, false,
+         "isready\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        const auto state                = std::make_unique<SearchState>();
+        state->control.runState         = c.run;
+        state->control.iteration        = c.iteration;
+        state->control.infiniteOrPonder = c.infinite;
+        pipes::StdinPipe input;
+        input.write(c.input);
+        EXPECT_EQ(isInputPending(), !c.input.empty());
+        const std::string output = pipes::Output([&] {
+            for (int i = 0; i < c.polls; ++i)
+                pollInput(*state);
+        });
+        EXPECT_EQ(output, c.output);
+        EXPECT_EQ(state->control.runState, c.runAfter);
+        EXPECT_EQ(state->control.stopPending, c.stopPending);
+        EXPECT_EQ(state->control.iteration, c.iteration);
+        EXPECT_EQ(input.drain(), c.unread);
+    }
+}
+
+TEST(PollInput, QuitAnywhereInTheLineOrTheEndOfInputEndsTheProcess) {
+    for (const char* text : {"please quit now\n", ""}) {
+        const auto state        = std::make_unique<SearchState>();
+        state->control.runState = Timed;
+        pipes::StdinPipe input;
+        input.write(text);
+        if (!*text)
+            input.closeWriter();
+        EXPECT_TRUE(isInputPending());
+        EXPECT_EXIT(pollInput(*state), ::testing::ExitedWithCode(0), "") << text;
+    }
+}
+
+// After the last iteration an infinite or pondering search waits for stop or ponderhit.
+TEST(FinalWait, WaitsOnlyForInfiniteOrPonderingSearches) {
+    const struct {
+        bool infinite;
+        SearchRunState run;
+        bool stopPending;
+        const char* input;
+        const char* output;
+        const char* unread;
+    } cases[] = {
+        {true, Untimed, false, "position startpos\nisready\ngo depth 3\nstop\nisready\n",
+         "readyok\n", "isready\n"},
+        {true, Untimed, false, "ponderhit\ngo\n", "", "go\n"},
+        {true, Untimed, false, "", "", ""}, // the end of input ends the wait
+        {false, Untimed, false, "stop\n", "", "stop\n"},
+        {true, Timed, false, "stop\n", "", "stop\n"},  // pondering that became clock play
+        {true, Untimed, true, "stop\n", "", "stop\n"}, // stop already read in iteration 1
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
+        const auto state                = std::make_unique<SearchState>();
+        state->control.runState         = c.run;
+        state->control.infiniteOrPonder = c.infinite;
+        state->control.stopPending      = c.stopPending;
+        pipes::StdinPipe input;
+        input.write(c.input);
+        if (!*c.input)
+            input.closeWriter();
+        EXPECT_EQ(pipes::Output([&] { finalWait(*state); }), c.output);
+        EXPECT_EQ(input.drain(), c.unread);
+    }
+    const auto state                = std::make_unique<SearchState>();
+    state->control.runState         = Untimed;
+    state->control.infiniteOrPonder = true;
     pipes::StdinPipe input;
-
-    SearchControl& control() { return state->control; }
-    void searching(SearchRunState runState, int iteration, bool infiniteOrPonder = false) {
-        control().runState         = runState;
-        control().iteration        = iteration;
-        control().infiniteOrPonder = infiniteOrPonder;
-    }
-    // Polls with standard output captured; returns what the poll wrote.
-    std::string pollOnce() {
-        pipes::StdoutCapture capture;
-        pollInput(*state);
-        return capture.text();
-    }
-};
-
-using PollInput = PollFixture;
-
-TEST_F(PollInput, NothingPendingReturnsAtOnceAndReadsNothing) {
-    searching(Untimed, 5);
-    EXPECT_FALSE(isInputPending());
-    EXPECT_EQ(pollOnce(), "");
-    EXPECT_EQ(control().runState, Untimed);
-    input.write("stop\n");
-    EXPECT_EQ(input.drain(), "stop\n");
-}
-
-TEST_F(PollInput, PendingTestConsumesNothing) {
-    input.write("stop\n");
-    EXPECT_TRUE(isInputPending());
-    EXPECT_TRUE(isInputPending());
-    EXPECT_EQ(input.drain(), "stop\n");
-}
-
-TEST_F(PollInput, StopInTheFirstIterationIsKeptForItsEnd) {
-    searching(Untimed, 1, true);
-    input.write("stop\n");
-    pollOnce();
-    EXPECT_EQ(control().runState, Untimed);
-    EXPECT_TRUE(control().stopPending);
-}
-
-TEST_F(PollInput, StopFromTheSecondIterationStops) {
-    searching(Timed, 2);
-    input.write("   stop now\n");
-    pollOnce();
-    EXPECT_EQ(control().runState, Stopped);
-    EXPECT_FALSE(control().stopPending);
-}
-
-TEST_F(PollInput, PonderhitTurnsPonderingIntoClockPlay) {
-    searching(Untimed, 3, true);
-    input.write("ponderhit\n");
-    pollOnce();
-    EXPECT_EQ(control().runState, Timed);
-}
-
-TEST_F(PollInput, PonderhitLeavesOtherSearchesAlone) {
-    searching(Untimed, 3, false); // go depth, nodes or movetime
-    input.write("ponderhit\n");
-    pollOnce();
-    EXPECT_EQ(control().runState, Untimed);
-}
-
-TEST_F(PollInput, StoppedSearchLeavesInputToTheCommandLoop) {
-    searching(Stopped, 3, true);
-    input.write("ponderhit\nquit\n");
-    pollOnce();
-    pollOnce();
-    EXPECT_EQ(control().runState, Stopped);
-    EXPECT_EQ(input.drain(), "ponderhit\nquit\n");
-}
-
-TEST_F(PollInput, IsreadyIsAnsweredWithoutDisturbingTheSearch) {
-    searching(Untimed, 7);
-    input.write("isready\n");
-    EXPECT_EQ(pollOnce(), "readyok\n");
-    EXPECT_EQ(control().runState, Untimed);
-    EXPECT_EQ(control().iteration, 7);
-}
-
-TEST_F(PollInput, OtherLinesAreDroppedOneLinePerPoll) {
-    searching(Untimed, 4);
-    input.write("position startpos moves e2e4\nsetoption name Hash value 64\nisready\n");
-    EXPECT_EQ(pollOnce(), "");
-    EXPECT_EQ(pollOnce(), "");
-    EXPECT_EQ(control().runState, Untimed);
-    EXPECT_EQ(input.drain(), "isready\n");
-}
-
-TEST_F(PollInput, LongLineIsReadIn511CharacterPieces) {
-    searching(Untimed, 4);
-    input.write(std::string(600, 'x') + "stop\n" + "isready\n");
-    pollOnce();
-    EXPECT_EQ(control().runState, Untimed); // the first piece holds only x's
-    pollOnce();
-    EXPECT_EQ(control().runState, Stopped); // the rest of the line holds the stop
-    EXPECT_EQ(input.drain(), "isready\n");
-}
-
-TEST_F(PollInput, QuitAnywhereInTheLineEndsTheProcess) {
-    searching(Timed, 6);
-    input.write("please quit now\n");
-    EXPECT_EXIT(pollInput(*state), ::testing::ExitedWithCode(0), "");
-}
-
-TEST_F(PollInput, EndOfInputEndsTheProcess) {
-    searching(Untimed, 9);
-    input.closeWriter();
-    EXPECT_TRUE(isInputPending());
-    EXPECT_EXIT(pollInput(*state), ::testing::ExitedWithCode(0), "");
+    input.write("isready\nquit\n");
+    EXPECT_EXIT(finalWait(*state), ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

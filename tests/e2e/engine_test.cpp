@@ -1,0 +1,352 @@
+// The built engine through a pipe, as a chess interface drives it.
+
+#include "board/fen.h"
+#include "e2e/engine_process.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarvo {
+namespace {
+
+using Lines = std::vector<std::string>;
+using testing::EngineProcess;
+
+std::vector<std::string> Tokens(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> tokens;
+    for (std::string token; in >> token;)
+        tokens.push_back(token);
+    return tokens;
+}
+
+int Count(const Lines& lines, const std::string& prefix) {
+    return static_cast<int>(std::count_if(
+        lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(prefix); }));
+}
+
+std::string Last(const Lines& lines) {
+    return lines.empty() ? "<no line>" : lines.back();
+}
+
+std::string BestMove(const Lines& lines) {
+    return Last(lines).starts_with("bestmove ") ? Tokens(lines.back()).at(1) : "";
+}
+
+// The last line shown for the best line.
+std::string LastBestLine(const Lines& lines) {
+    std::string found;
+    for (const std::string& line : lines)
+        if (line.starts_with("info multipv 1 "))
+            found = line;
+    return found;
+}
+
+bool IsMoveText(const std::string& t) {
+    return (t.size() == 4 || (t.size() == 5 && std::strchr("qnrb", t[4]))) && t[0] >= 'a' &&
+           t[0] <= 'h' && t[1] >= '1' && t[1] <= '8' && t[2] >= 'a' && t[2] <= 'h' && t[3] >= '1' &&
+           t[3] <= '8';
+}
+
+// "bestmove e2e4 " or "bestmove e2e4  ponder e7e5 ", blanks exactly so.
+bool IsBestMoveLine(const std::string& line) {
+    const auto t = Tokens(line);
+    return (t.size() == 2 && IsMoveText(t[1]) && line == "bestmove " + t[1] + " ") ||
+           (t.size() == 4 && IsMoveText(t[1]) && IsMoveText(t[3]) &&
+            line == "bestmove " + t[1] + "  ponder " + t[3] + " ");
+}
+
+// Every info line is a list of keys, each with its value(s), as an interface parses it.
+void ExpectParsableInfo(const std::string& line) {
+    const auto t = Tokens(line);
+    ASSERT_EQ(t.at(0), "info") << line;
+    const std::set<std::string> numeric = {"depth", "seldepth", "time",     "nodes",
+                                           "nps",   "multipv",  "hashfull", "currmovenumber"};
+    const auto isNumber                 = [](const std::string& s) {
+        return s.find_first_not_of("0123456789", s.starts_with('-')) == std::string::npos &&
+               s.size() > s.starts_with('-');
+    };
+    for (std::size_t i = 1; i < t.size(); ++i) {
+        if (numeric.count(t[i]) && i + 1 < t.size()) {
+            EXPECT_TRUE(isNumber(t[++i])) << line;
+        } else if (t[i] == "score" && i + 2 < t.size()) {
+            EXPECT_TRUE((t[i + 1] == "cp" || t[i + 1] == "mate") && isNumber(t[i + 2])) << line;
+            i += 2;
+        } else if (t[i] == "currmove" && i + 1 < t.size()) {
+            EXPECT_TRUE(IsMoveText(t[++i])) << line;
+        } else if (t[i] == "pv" && i + 1 < t.size()) {
+            while (++i < t.size())
+                EXPECT_TRUE(IsMoveText(t[i])) << line;
+        } else {
+            ADD_FAILURE() << "unknown key " << t[i] << " in " << line;
+        }
+    }
+}
+
+struct Engine : ::testing::Test {
+    EngineProcess engine;
+
+    void SetUp() override { ASSERT_TRUE(engine.running()); }
+    std::string next() {
+        std::string line;
+        return engine.readLine(line) ? line : "<no line>";
+    }
+    // isready answered at once: everything written before it has been read.
+    void sync() {
+        engine.send("isready");
+        EXPECT_EQ(next(), "readyok");
+    }
+    Lines diagram() {
+        engine.send("d");
+        return engine.readUntil("Key: ");
+    }
+    Lines search(const std::string& position, const std::string& go, int timeoutMs = 60000) {
+        engine.send("position " + position);
+        engine.send(go);
+        return engine.readUntil("bestmove", timeoutMs);
+    }
+};
+
+TEST_F(Engine, ShellCommandsAndHostileInput) {
+    engine.send("uci");
+    const Lines reply = engine.readUntil("uciok");
+    ASSERT_EQ(reply.size(), 11u);
+    int year = -1, month = -1, day = -1;
+    char hour = 0;
+    EXPECT_EQ(std::sscanf(reply[0].c_str(), "id name Tarvo %d.%d.%d%c", &year, &month, &day, &hour),
+              4);
+    EXPECT_TRUE(hour >= 'a' && hour <= 'x') << reply[0];
+    EXPECT_EQ(
+        Lines(reply.begin() + 1, reply.end()),
+        (Lines{"id author Pell Arvost", "option name Hash type spin default 16 min 8 max 256",
+               "option name Clear Hash type button ",
+               "option name MultiPV type spin default 1 min 1 max 16",
+               "option name Ponder type check default false ",
+               "option name Rate of play type combo default normal var slow var normal var fast",
+               "option name UCI_Chess960 type check default false ",
+               "option name UCI_ShowCurrLine type check default false ",
+               "option name UCI_EngineAbout type string default Tarvo by Arvost Pell ", "uciok"}));
+    for (const char* line : {"ucinewgame", "setoption name Hash value 32", "stop", "ponderhit",
+                             " isready", "ISREADY", "", "xyzzy", "setoption name Nothing"})
+        engine.send(line);
+    sync();
+
+    // Before any position command the engine holds the start position.
+    engine.send("go perft 1");
+    EXPECT_EQ(engine.readUntil("Nodes searched").back(), "Nodes searched: 20");
+    const std::string kiwi = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+    engine.send("position fen " + kiwi + " moves e1g1 a6e2");
+    Lines board = diagram();
+    ASSERT_GE(board.size(), 3u);
+    const std::string fen = "r3k2r/p1ppqpb1/1n2pnp1/3PN3/1p2P3/2N2Q1p/PPPBbPPP/R4RK1 w kq - 0 1";
+    EXPECT_EQ(board[board.size() - 2], "Fen: " + fen);
+    Board reached{};
+    ASSERT_TRUE(SetFromFen(reached, fen.c_str()));
+    char key[32];
+    std::snprintf(key, sizeof key, "Key: %016llX",
+                  static_cast<unsigned long long>(reached.hashKey));
+    EXPECT_EQ(board.back(), key);
+    const auto rank8 =
+        std::find(board.begin(), board.end(), " | r |   |   |   | k |   |   | r | 8");
+    EXPECT_LT(rank8, std::find(board.begin(), board.end(), " | R |   |   |   |   | R | K |   | 1"));
+
+    // Divides: one line per root move, a blank line, the total; staged counting agrees.
+    engine.send("position fen " + kiwi);
+    engine.send("go perft 3");
+    Lines legal = engine.readUntil("Nodes searched");
+    engine.send("go perft 3 staged");
+    Lines staged = engine.readUntil("Nodes searched");
+    ASSERT_EQ(legal.size(), 48u + 2);
+    EXPECT_EQ(legal[48], "");
+    EXPECT_EQ(legal.back(), "Nodes searched: 97862");
+    std::sort(legal.begin(), legal.end());
+    std::sort(staged.begin(), staged.end());
+    EXPECT_EQ(staged, legal);
+    engine.send("position startpos");
+    engine.send("go perft 3");
+    EXPECT_EQ(engine.readUntil("Nodes searched"),
+              (Lines{"b1a3: 400", "b1c3: 440",           "g1f3: 440", "g1h3: 400", "a2a3: 380",
+                     "b2b3: 420", "c2c3: 420",           "d2d3: 539", "e2e3: 599", "f2f3: 380",
+                     "g2g3: 420", "h2h3: 380",           "a2a4: 420", "b2b4: 421", "c2c4: 441",
+                     "d2d4: 560", "e2e4: 600",           "f2f4: 401", "g2g4: 421", "h2h4: 420",
+                     "",          "Nodes searched: 8902"}));
+
+    // Refused positions: one line each, and the board keeps the position before the bad FEN.
+    engine.send("position startpos moves e2e4 e2e5 e7e5");
+    EXPECT_EQ(next(), "info string illegal move e2e5");
+    engine.send("position fen rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP w KQkq - 0 1");
+    EXPECT_TRUE(next().starts_with("info string invalid fen: "));
+    sync();
+    board = diagram();
+    EXPECT_EQ(board.at(board.size() - 2),
+              "Fen: rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1");
+
+    // Windows line ends; a 100 KB line; a 100 KB move list; binary junk.
+    engine.sendRaw("isready\r\n");
+    EXPECT_EQ(next(), "readyok");
+    engine.sendRaw("position startpos moves e2e4 e7e5\r\nd\r\n");
+    board = engine.readUntil("Key: ");
+    EXPECT_EQ(board.at(board.size() - 2),
+              "Fen: rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 1");
+    engine.send(std::string(100 * 1024, 'x'));
+    std::string moves = "position startpos moves";
+    for (int i = 0; i < 10000; ++i)
+        moves += " g1f3 g8f6 f3g1 f6g8";
+    engine.send(moves);
+    EXPECT_TRUE(next().starts_with("info string illegal move "));
+    sync();
+    std::string junk;
+    for (int byte = 0; byte < 256; ++byte)
+        junk += static_cast<char>(byte);
+    engine.sendRaw(junk + "\n\t\t\n\n\r\n\r\r\n go\n");
+    engine.sendRaw("position startpos moves \x01\xff\n");
+    EXPECT_EQ(next(), "info string illegal move ??");
+    sync();
+
+    engine.send("quit");
+    EXPECT_EQ(engine.waitForExit(), 0);
+    std::string line;
+    EXPECT_FALSE(engine.readLine(line, 1000)) << line;
+}
+
+TEST_F(Engine, SearchesAnswerWithTheirBestMove) {
+    engine.send("uci");
+    engine.readUntil("uciok");
+    // Mates: the score counts moves; a one-move line has no reply to ponder on.
+    const char* mates[][3] = {
+        {"6k1/5ppp/8/8/8/8/8/K2R4 w - - 0 1", "score mate 1 ", "bestmove d1d8 "},
+        {"2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - 0 1", "score mate 2 ",
+         "bestmove g3g6"},
+        {"r4rk1/5ppp/p3q1n1/2p2NQ1/4n3/P3P3/1B3PPP/1R3RK1 w - - 0 1", "score mate 3 ",
+         "bestmove g5h6"},
+        {"5r1k/p5pp/8/1P1pq3/P1p2nR1/Q7/5BPP/6K1 b - - 0 1", "score mate 3 ", "bestmove e5e1"},
+        {"k7/8/1K6/8/8/8/8/7R b - - 0 1", "score mate -1 ", "bestmove a8b8  ponder h1h8 "},
+    };
+    for (const auto& [fen, score, best] : mates) {
+        const Lines lines = search(std::string("fen ") + fen, "go depth 6");
+        EXPECT_NE(LastBestLine(lines).find(score), std::string::npos) << fen;
+        ASSERT_FALSE(lines.empty());
+        EXPECT_TRUE(Last(lines).starts_with(best)) << Last(lines);
+        EXPECT_TRUE(IsBestMoveLine(Last(lines))) << Last(lines);
+    }
+    // No legal move: the null move at once, whatever the limits.
+    EXPECT_EQ(
+        search("fen rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", "go depth 4"),
+        Lines{"bestmove 0000"});
+    EXPECT_EQ(search("fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go infinite"), Lines{"bestmove 0000"});
+
+    Lines lines = search("startpos moves e2e4", "go depth 5");
+    EXPECT_EQ(Count(lines, "info depth "), 5);
+    EXPECT_TRUE(LastBestLine(lines).starts_with("info multipv 1 depth 5 score "));
+    EXPECT_TRUE(IsBestMoveLine(Last(lines))) << Last(lines);
+    for (const std::string& line : lines)
+        if (line.starts_with("info"))
+            ExpectParsableInfo(line);
+
+    lines = search("startpos", "go nodes 500");
+    ASSERT_TRUE(IsBestMoveLine(Last(lines))) << Last(lines);
+    for (const std::string& line : lines) {
+        const auto t     = Tokens(line);
+        const auto nodes = std::find(t.begin(), t.end(), "nodes");
+        if (nodes != t.end() && nodes + 1 != t.end()) {
+            EXPECT_LE(std::stoll(*(nodes + 1)), 500 + 501) << line; // stops at the first poll past
+        }
+    }
+    const auto start = std::chrono::steady_clock::now();
+    lines            = search("startpos", "go movetime 200", 5000);
+    EXPECT_TRUE(IsBestMoveLine(Last(lines))) << Last(lines);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    const std::set<std::string> legal = {"a2a3", "b2b3", "c2c3", "d2d3", "e2e3", "f2f3", "g2g3",
+                                         "h2h3", "a2a4", "b2b4", "c2c4", "d2d4", "e2e4", "f2f4",
+                                         "g2g4", "h2h4", "b1a3", "b1c3", "g1f3", "g1h3"};
+    const std::pair<const char*, int> odd[] = {
+        {"go nodes -5", -1},        {"go nodes 1", -1},
+        {"go movetime -1", -1},     {"go wtime -100 btime -100", -1},
+        {"go mate -2 depth -1", 1}, {"go depth 0", 1},
+        {"go depth x", 1},          {"go", -1}};
+    for (const auto& [go, depthLines] : odd) {
+        lines = search("startpos", go, 20000);
+        EXPECT_TRUE(IsBestMoveLine(Last(lines))) << go << ": " << Last(lines);
+        EXPECT_TRUE(legal.count(BestMove(lines))) << go;
+        if (depthLines > 0) {
+            EXPECT_EQ(Count(lines, "info depth "), depthLines) << go;
+        }
+    }
+    lines = search("startpos", "go depth 4 searchmoves a2a3 h2h3 zz9 e7e5");
+    EXPECT_TRUE(BestMove(lines) == "a2a3" || BestMove(lines) == "h2h3") << BestMove(lines);
+
+    engine.send("setoption name MultiPV value 3");
+    lines = search("startpos", "go depth 5");
+    Lines table; // as last written: lines 1, 2 and 3 at the final depth
+    for (const std::string& line : lines)
+        if (line.starts_with("info multipv ")) {
+            if (line.starts_with("info multipv 1 "))
+                table.clear();
+            table.push_back(line);
+        }
+    ASSERT_EQ(table.size(), 3u);
+    std::set<std::string> firstMoves;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const auto t = Tokens(table[i]);
+        EXPECT_EQ(t[2], std::to_string(i + 1));
+        EXPECT_EQ(t[4], "5");
+        ASSERT_EQ(t[6], "cp");
+        if (i > 0) {
+            EXPECT_LE(std::stoi(t[7]), std::stoi(Tokens(table[i - 1])[7]));
+        }
+        firstMoves.insert(*(std::find(t.begin(), t.end(), "pv") + 1));
+    }
+    EXPECT_EQ(firstMoves.size(), 3u);
+    EXPECT_EQ(table[0].substr(table[0].find(" pv ") + 4, 4), BestMove(lines));
+    engine.send("setoption name MultiPV value 1");
+
+    // Searches that end on stop or ponderhit, including a stop read in the first iteration.
+    const struct {
+        const char *position, *go, *end;
+        int waitMs;
+    } ended[] = {
+        {"startpos", "go infinite", "stop", 300},
+        {"startpos moves e2e4", "go ponder wtime 2000 btime 2000", "ponderhit", 100},
+        {"startpos moves e2e4 e7e5", "go ponder wtime 60000 btime 60000", "stop", 100},
+        {"fen qqq1k1qq/8/8/8/8/8/8/QQQ1K1QQ w - - 0 1", "go infinite", "stop", 0},
+    };
+    for (const auto& c : ended) {
+        engine.send(std::string("position ") + c.position);
+        engine.send(c.go);
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.waitMs));
+        engine.send(c.end);
+        lines = engine.readUntil("bestmove", 60000);
+        EXPECT_TRUE(IsBestMoveLine(Last(lines))) << c.go << ": " << Last(lines);
+    }
+    // The queens' first iteration takes many polls: the stop waits for its end.
+    EXPECT_EQ(Count(lines, "info depth "), 1);
+    EXPECT_EQ(Count(lines, "info multipv 1 depth 1 "), Count(lines, "info multipv"));
+    sync();
+
+    // The end of input during a search ends the process without a best move.
+    engine.send("go infinite");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    engine.closeInput();
+    EXPECT_EQ(engine.waitForExit(), 0);
+    EXPECT_EQ(Count(engine.readUntil("bestmove", 1000), "bestmove"), 0);
+}
+
+TEST_F(Engine, QuitDuringASearchEndsWithoutBestMove) {
+    engine.send("go infinite");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    engine.send("quit");
+    EXPECT_EQ(engine.waitForExit(), 0);
+    EXPECT_EQ(Count(engine.readUntil("bestmove", 1000), "bestmove"), 0);
+}
+
+} // namespace
+} // namespace tarvo

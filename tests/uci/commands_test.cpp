@@ -1,0 +1,374 @@
+// The shell's commands in-process: notation, position, setoption, go's text, eval, bench and
+// the dispatch of lines.
+
+#include "board/fen.h"
+#include "board/movegen.h"
+#include "search/root.h"
+#include "uci/bench.h"
+#include "uci/eval_command.h"
+#include "uci/go.h"
+#include "uci/loop.h"
+#include "uci/notation.h"
+#include "uci/options.h"
+#include "uci/output.h"
+#include "uci/position.h"
+#include "uci/stdio_pipes.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+namespace tarvo {
+namespace {
+
+using pipes::Output;
+
+Board BoardFrom(const char* fen) {
+    Board board{};
+    EXPECT_TRUE(SetFromFen(board, fen)) << fen;
+    return board;
+}
+
+std::string Text(Move move) {
+    return moveToText(move).data();
+}
+
+TEST(Notation, ParsesTheWorkedExamples) {
+    const char* castles = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1";
+    const char* promote = "r3k3/1P6/8/8/8/8/8/4K3 w - - 0 1";
+    const struct {
+        const char* fen;
+        const char* text;
+        Move word;
+    } cases[] = {
+        {castles, "e1g1", 0x106184},
+        {castles, "e1c1", MakeMoveWord(4, 2, King, NoPiece, CastlingFlag)},
+        {castles, "e1f1", MakeMoveWord(4, 5, King)},
+        {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "e8c8", 0x106EBC},
+        {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "e5d6", 0x49AE4},
+        {"4k3/8/3n4/3pP3/8/8/8/4K3 w - - 0 1", "e5d6", MakeMoveWord(36, 43, Pawn, Knight)},
+        {StartFen, "e2e4", MakeMoveWord(12, 28, Pawn, NoPiece, DoubleStepFlag)},
+        {StartFen, "e2e3", MakeMoveWord(12, 20, Pawn)},
+        {promote, "b7a8n", 0x621E31},
+        {promote, "b7b8q", MakeMoveWord(49, 57, Pawn, NoPiece, PromotionWord(0))},
+        {promote, "b7b8b", MakeMoveWord(49, 57, Pawn, NoPiece, PromotionWord(3))},
+        {promote, "b7b8N", MakeMoveWord(49, 57, Pawn)}, // only lower-case letters promote
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parseMoveText(c.text, BoardFrom(c.fen)), c.word) << c.fen << " " << c.text;
+    for (const char* token : {"", "e2", "e2e", "0000", "e9e4", "i2i4", "E2E4", "e2e4qq"})
+        EXPECT_EQ(parseMoveText(token, BoardFrom(StartFen)), NullMove) << token;
+    EXPECT_EQ(Text(NullMove), "null");
+    EXPECT_EQ(Text(NoMove), "none");
+    EXPECT_EQ(Text(MakeMoveWord(52, 60, Pawn, NoPiece, PromotionWord(0))), "e7e8q");
+}
+
+TEST(Notation, RoundTripsEveryGeneratedMove) {
+    for (const char* fen : {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R b KQkq - 0 1",
+                            "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6 0 3",
+                            "n1n5/PPPk4/8/8/8/8/4Kppp/5N1N b - - 0 1"}) {
+        const Board board = BoardFrom(fen);
+        MoveList moves;
+        GenerateLegalMoves(board, moves);
+        for (std::uint32_t i = 0; i < moves.count; ++i)
+            EXPECT_EQ(parseMoveText(Text(moves.moves[i]), board), moves.moves[i]) << fen;
+    }
+}
+
+TEST(Position, SetsBoardsAndRefusesWithOneLine) {
+    const std::string kiwi =
+        "fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+    const std::string promotion = "fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves ";
+    const std::string afterE4E5 = "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 1";
+    const struct {
+        std::string text, output; // an output ending in ": " is a prefix of a one-line reply
+        std::string fen;          // the board afterwards
+    } cases[] = {
+        {"startpos moves e2e4 e7e5\n", "", afterE4E5},
+        {"startpos moves   e2e4 \t e7e5  \n", "", afterE4E5},
+        {kiwi + " moves e1g1 a6e2\n", "",
+         "r3k2r/p1ppqpb1/1n2pnp1/3PN3/1p2P3/2N2Q1p/PPPBbPPP/R4RK1 w kq - 0 1"},
+        {kiwi + " moves a2a4 b4a3\n", "",
+         "r3k2r/p1ppqpb1/bn2pnp1/3PN3/4P3/p1N2Q1p/1PPBBPPP/R3K2R w KQkq - 0 1"},
+        {"startpos moves e2e4 e2e5 d7d5\n", "info string illegal move e2e5\n",
+         "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1"},
+        {promotion + "a7a8\n", "info string illegal move a7a8\n", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1"},
+        {promotion + "a7a8N\n", "info string illegal move a7a8N\n",
+         "4k3/P7/8/8/8/8/8/4K3 w - - 0 1"},
+        {promotion + "a7a8n\n", "", "N3k3/8/8/8/8/8/8/4K3 b - - 0 1"},
+        {"startpos moves \x01\x7f\xff\x1b[2J\n", "info string illegal move ????[2J\n", StartFen},
+        {"startpos moves " + std::string(1000, 'e') + "\n",
+         "info string illegal move " + std::string(32, 'e') + "\n", StartFen},
+        {"fen rnbqkbnr/pppppppp/8/8 w KQkq - 0 1 moves e2e4\n",
+         "info string invalid fen: ", "4k3/8/8/8/8/8/8/4K3 w - - 0 1"},
+        {"moves e2e4\n", "info string ", "4k3/8/8/8/8/8/8/4K3 w - - 0 1"},
+        {"\n", "info string ", "4k3/8/8/8/8/8/8/4K3 w - - 0 1"},
+    };
+    OptionTable table;
+    for (const auto& c : cases) {
+        Board board              = BoardFrom("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
+        const std::string output = Output([&] { handlePosition(table, c.text.c_str(), board); });
+        if (c.output.ends_with(" ")) {
+            EXPECT_EQ(output.rfind(c.output, 0), 0u) << c.text << output;
+            EXPECT_EQ(output.find('\n'), output.size() - 1) << c.text << output;
+        } else {
+            EXPECT_EQ(output, c.output) << c.text;
+        }
+        EXPECT_EQ(WriteFen(board), c.fen) << c.text;
+    }
+    for (const char* token : {"e2e4x1", "e2e4q", "e1g1", "e7e5", "0000", "e2", "z9z9"}) {
+        Board board = BoardFrom(StartFen);
+        EXPECT_EQ(Output([&] {
+                      handlePosition(table,
+                                     (std::string("startpos moves ") + token + " d2d4\n").c_str(),
+                                     board);
+                  }),
+                  std::string("info string illegal move ") + token + "\n");
+        EXPECT_EQ(WriteFen(board), StartFen) << token;
+    }
+}
+
+// 3000 plies of knights going out and back: the key history never overflows, and the position
+// four plies back (the same one) is still found.
+TEST(Position, LongGamesKeepTheirRecentHistory) {
+    OptionTable table;
+    Board board{};
+    handlePosition(table, "startpos moves g1f3 g8f6 f3g1\n", board);
+    const std::uint64_t beforeLastMove = board.hashKey;
+    handlePosition(table, "startpos moves g1f3 g8f6\n", board);
+    const std::uint64_t twoPliesBack = board.hashKey;
+    std::string text                 = "startpos moves";
+    for (int round = 0; round < 750; ++round)
+        text += " g1f3 g8f6 f3g1 f6g8";
+    EXPECT_EQ(Output([&] { handlePosition(table, (text + "\n").c_str(), board); }), "");
+    EXPECT_EQ(WriteFen(board), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 255 1");
+    EXPECT_LE(board.historyCount, static_cast<std::uint32_t>(CompactionThreshold));
+    EXPECT_GE(board.historyCount, static_cast<std::uint32_t>(KeptHistory));
+    const std::uint32_t count = board.historyCount;
+    EXPECT_EQ(board.history[count - 1], beforeLastMove);
+    EXPECT_EQ(board.history[count - 2], twoPliesBack);
+    for (std::uint32_t back = 4; back <= 100; back += 4)
+        EXPECT_EQ(board.history[count - back], board.hashKey) << back;
+}
+
+// One search state for the option tests: it is large, and building it allocates the table.
+struct Options : ::testing::Test {
+    static SearchState& shared() {
+        static SearchState* state = [] {
+            auto* created = new SearchState;
+            InitSearchState(*created);
+            return created;
+        }();
+        return *state;
+    }
+    OptionTable table;
+    SearchState& state = shared();
+
+    void SetUp() override { uci(); }
+    void uci() {
+        Output([&] { printOptions(table); });
+        applyOptions(table, state);
+    }
+    void set(const std::string& line) {
+        const SetOptionText option = splitSetOptionLine(line.c_str());
+        setOption(table, option.name, option.value);
+        applyOptions(table, state);
+    }
+    std::string valueOf(const char* name) const {
+        for (int i = 0; i < table.count; ++i)
+            if (std::string(table.entries[i].name.data()) == name)
+                return table.entries[i].value.data();
+        return "<missing>";
+    }
+};
+
+TEST_F(Options, HashIsBroughtIntoRangeAndRoundedDownAndKeptUnlessChanged) {
+    const std::pair<const char*, std::uint32_t> cases[] = {
+        {"7", 8}, {"9", 8}, {"16", 16}, {"255", 128}, {"1000", 256}, {"x", 8}, {"100", 64}};
+    for (const auto& [value, megabytes] : cases) {
+        set(std::string("setoption name Hash value ") + value);
+        EXPECT_EQ(state.tt.entryCount, megabytes * 65536) << value;
+    }
+    EXPECT_EQ(state.options.hashMegabytes, 100);
+    TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
+    set("setoption name Hash value 100");
+    EXPECT_NE(TTProbe(state.tt, 77), nullptr);
+    set("setoption name Hash value 64"); // the same 64 MB, but another request: rebuilt
+    EXPECT_EQ(state.tt.entryCount, 64u * 65536);
+    EXPECT_EQ(TTProbe(state.tt, 77), nullptr);
+    uci(); // uci restores the default
+    EXPECT_EQ(state.options.hashMegabytes, 16);
+    EXPECT_EQ(state.tt.entryCount, 16u * 65536);
+}
+
+TEST_F(Options, ClearHashEmptiesTheTableOncePerPress) {
+    TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
+    set("setoption name Clear Hash\n");
+    EXPECT_EQ(TTProbe(state.tt, 77), nullptr);
+    EXPECT_EQ(valueOf("Clear Hash"), "false");
+    TTStore(state.tt, 78, 0x1234, 5, 3.0f, LowerBound);
+    set("setoption name MultiPV value 2");
+    EXPECT_NE(TTProbe(state.tt, 78), nullptr);
+}
+
+TEST_F(Options, RateOfPlayAndMultiPvValues) {
+    const std::pair<const char*, RateOfPlay> rates[] = {{"fast", FastRate},
+                                                        {"quick", FastRate},
+                                                        {"slow\n", SlowRate},
+                                                        {"slow or normal", NormalRate}};
+    for (const auto& [value, rate] : rates) {
+        set(std::string("setoption name Rate of play value ") + value);
+        EXPECT_EQ(state.options.rateOfPlay, rate) << value;
+    }
+    const std::pair<const char*, int> lines[] = {
+        {"4", 4}, {"0", 1}, {"-3", 1}, {"17", 16}, {"99999999999", 16}, {"abc", 1}, {" 16", 16}};
+    for (const auto& [value, count] : lines) {
+        setOption(table, "MultiPV", value);
+        applyOptions(table, state);
+        EXPECT_EQ(state.options.multiPv, count) << value;
+    }
+}
+
+TEST_F(Options, LinesNamesAndTexts) {
+    SetOptionText option = splitSetOptionLine("setoption name Rate of play value fast\n");
+    EXPECT_EQ(option.name, "Rate of play");
+    EXPECT_EQ(option.value, "fast\n");
+    option = splitSetOptionLine("setoption name Clear Hash\n");
+    EXPECT_EQ(option.name, "Clear Hash\n");
+    EXPECT_EQ(option.value, "true");
+    EXPECT_EQ(splitSetOptionLine("setoption name").name, "");
+    option = splitSetOptionLine("setoption name value 5");
+    EXPECT_EQ(option.name, "");
+    EXPECT_EQ(option.value, "5");
+    // Names match exactly; unknown names are ignored.
+    for (const char* line : {"setoption name multipv value 3", "setoption name MultiPV  value 3",
+                             "setoption name NoSuchOption value 3"})
+        set(line);
+    EXPECT_EQ(state.options.multiPv, 1);
+    set("setoption name Ponder value true\n");
+    EXPECT_EQ(valueOf("Ponder"), "true");
+    // Long texts are cut at 127 characters.
+    setOption(table, "UCI_EngineAbout", std::string(300, 'v'));
+    EXPECT_EQ(valueOf("UCI_EngineAbout"), std::string(127, 'v'));
+    setOption(table, "Ponder" + std::string(300, 'x'), "false");
+    EXPECT_EQ(valueOf("Ponder"), "true");
+    EXPECT_EQ(table.count, 8);
+    // Before the first uci the table is empty and changes nothing.
+    OptionTable empty;
+    setOption(empty, "Hash", "64");
+    applyOptions(empty, state);
+    EXPECT_EQ(state.tt.entryCount, 16u * 65536);
+}
+
+TEST(GoText, ReadsEachKeywordAtItsFirstOccurrence) {
+    const Board board   = BoardFrom(StartFen);
+    SearchLimits limits = parseGoText("wtime 60000 winc 1000 btime 55000 binc 1000\n", board);
+    EXPECT_EQ(limits.wtime + limits.winc + limits.btime + limits.binc, 117000);
+    EXPECT_EQ(limits.depth + limits.nodes + limits.mate + limits.movestogo + limits.movetime, 0);
+    EXPECT_FALSE(limits.ponder || limits.infinite);
+    limits =
+        parseGoText("ponder movestogo 12 movetime -5 nodes 99999999999 mate 3 infinite", board);
+    EXPECT_TRUE(limits.ponder && limits.infinite);
+    EXPECT_EQ(limits.movestogo, 12);
+    EXPECT_EQ(limits.movetime, -5);
+    EXPECT_EQ(limits.nodes, 2147483647); // held at the bound, not wrapped
+    EXPECT_EQ(limits.mate, 3);
+    limits = parseGoText("depth 7 searchmoves e2e4  d2d4 g1f3\n", board);
+    EXPECT_EQ(limits.depth, 7);
+    ASSERT_EQ(limits.searchmoves.count, 3u);
+    EXPECT_EQ(Text(limits.searchmoves.moves[2]), "g1f3");
+}
+
+TEST(MultiPvTable, RanksLinesAndRefusesResultsAfterAStop) {
+    const auto state        = std::make_unique<SearchState>();
+    state->options.multiPv  = 3;
+    state->rootMoveCount    = 5;
+    state->control.runState = Untimed;
+    for (int place = 0; place < MaxMultiPv; ++place) {
+        state->multiPv.score[place]       = -Infinity;
+        state->multiPv.slotOfPlace[place] = place;
+    }
+    const auto move = [](int from) { return MakeMoveWord(from, from + 8, Pawn); };
+    EXPECT_TRUE(recordRootResult(*state, 10, move(8)));
+    EXPECT_TRUE(recordRootResult(*state, 30, move(9)));
+    EXPECT_TRUE(recordRootResult(*state, 10, move(10))); // equal: below the older line
+    EXPECT_FALSE(recordRootResult(*state, 5, move(11))); // does not beat the third line
+    EXPECT_TRUE(recordRootResult(*state, 20, move(12))); // pushes the last 10 out
+    const MultiPvTable& table = state->multiPv;
+    const int scores[]        = {30, 20, 10};
+    const Move firsts[]       = {move(9), move(12), move(8)};
+    for (int place = 0; place < 3; ++place) {
+        EXPECT_EQ(table.score[place], scores[place]);
+        EXPECT_EQ(table.lineMoves[table.slotOfPlace[place]][0], firsts[place]);
+    }
+    EXPECT_EQ(state->plies[0].pv[0], move(9));
+    state->control.runState = Stopped;
+    EXPECT_FALSE(recordRootResult(*state, 40, move(13)));
+    state->rootMoveCount = 1; // a single root move keeps even a stopped search's result
+    EXPECT_TRUE(recordRootResult(*state, 40, move(13)));
+    EXPECT_EQ(state->plies[0].pv[0], move(13));
+}
+
+TEST(Bench, CountsTheSameNodesOnEveryRun) {
+    const auto state = std::make_unique<SearchState>();
+    InitSearchState(*state);
+#ifdef TARVO_SANITIZED
+    const int depth = 3, positions = 6;
+#else
+    const int depth = 5, positions = 12;
+#endif
+    const std::uint64_t first = benchNodes(*state, depth, positions, false);
+    // Whatever an earlier search left behind must not change the count.
+    Board board = BoardFrom("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+    SearchLimits limits;
+    limits.depth = 4;
+    RootSearch(*state, board, limits);
+    EXPECT_GT(first, 0u);
+    EXPECT_EQ(benchNodes(*state, depth, positions, false), first);
+    ReleaseSearchState(*state);
+}
+
+TEST(EvalCommand, PrintsEveryTermForBothColoursAndTheTotal) {
+    EXPECT_EQ(Output([] { handleEval(BoardFrom("8/5pk1/6p1/3R4/8/6P1/r4PK1/8 b - - 0 1")); }),
+              "stage white 2 black 2\nmaterial white 218 black -218\noutposts white 0 black 0\n"
+              "pawns white 4 black -4\nkingsafety white 0 black 0\nrooks white 548 black -580\n"
+              "bishops white 0 black 0\nqueens white 0 black 0\ntotal 32\n");
+}
+
+TEST(VersionText, ComesFromTheBuildDateAndTime) {
+    const char* cases[][3] = {{"Mar 15 2009", "09:30:00", "9.3.15j"},
+                              {"Dec  1 2024", "23:59:59", "24.12.1x"},
+                              {"Jan 05 2000", "00:00:00", "0.1.5a"},
+                              {"Foo 10 2031", "12:00:00", "31.13.10m"}};
+    for (const auto& c : cases)
+        EXPECT_STREQ(versionFromBuildStamp(c[0], c[1]).data(), c[2]);
+}
+
+// Dispatch by prefix, in-process: extensions are whole words, and a line shorter than the
+// offset of its text reads empty text (the sanitizer build checks no byte past it is read).
+TEST(Dispatch, ExtensionsAreWholeWordsAndShortLinesReadEmptyText) {
+    static Engine* engine = [] {
+        auto* created = new Engine;
+        InitSearchState(created->searchState);
+        SetFromFen(created->board, StartFen);
+        return created;
+    }();
+    const auto run = [&](const char* line) {
+        return Output([&] { dispatchCommand(*engine, line); });
+    };
+    run("position startpos\n");
+    const std::string diagram = run("d\n");
+    EXPECT_NE(diagram.find("Fen: " + std::string(StartFen) + "\n"), std::string::npos);
+    EXPECT_EQ(run("d \n"), diagram);
+    for (const char* line : {"dd\n", "d x\n", "evaluate\n"})
+        EXPECT_EQ(run(line), "") << line;
+    run("position startpos moves e2e4\n");
+    EXPECT_EQ(run("position").rfind("info string ", 0), 0u);
+    EXPECT_NE(run("d\n").find("Fen: rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"),
+              std::string::npos);
+    EXPECT_NE(run("gox perft 1\n").find("\nNodes searched: 20\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace tarvo
