@@ -1,7 +1,6 @@
 #pragma once
-// The built engine driven through two pipes, as a chess interface drives it: write command
-// lines, read reply lines with a timeout, close the input, wait for the exit status. The child
-// is killed when the object goes away, so a failing test never leaves it behind.
+// The built engine driven through two pipes, as a chess interface drives it. The child is
+// killed when the object goes away, so a failing test never leaves it behind.
 
 #include <chrono>
 #include <csignal>
@@ -46,29 +45,23 @@ class EngineProcess {
     EngineProcess& operator=(const EngineProcess&) = delete;
 
     bool running() const { return pid_ > 0; }
-
-    // Writes the bytes as they are; returns false if the engine no longer reads.
-    bool sendRaw(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const ssize_t written = write(toEngine_, bytes.data(), bytes.size());
-            if (written <= 0)
-                return false;
-            bytes.remove_prefix(static_cast<std::size_t>(written));
-        }
-        return true;
+    void sendRaw(std::string_view bytes) {
+        for (ssize_t put;
+             !bytes.empty() && (put = write(toEngine_, bytes.data(), bytes.size())) > 0;)
+            bytes.remove_prefix(static_cast<std::size_t>(put));
     }
-    bool send(std::string_view line) { return sendRaw(std::string(line) + "\n"); }
+    void send(std::string_view line) { sendRaw(std::string(line) + "\n"); }
+    void closeInput() {
+        if (toEngine_ >= 0)
+            close(toEngine_);
+        toEngine_ = -1;
+    }
 
-    // The next line without its newline, or false when none arrives in time or output ended.
+    // The next line without its newline; false when none comes in time or the output ended.
     bool readLine(std::string& line, int timeoutMs = 10000) {
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            const std::size_t newline = pending_.find('\n');
-            if (newline != std::string::npos) {
-                line = pending_.substr(0, newline);
-                pending_.erase(0, newline + 1);
-                return true;
-            }
+        std::size_t newline;
+        while ((newline = pending_.find('\n')) == std::string::npos) {
             pollfd ready{fromEngine_, POLLIN, 0};
             char buffer[4096];
             ssize_t got = 0;
@@ -77,24 +70,19 @@ class EngineProcess {
                 return false;
             pending_.append(buffer, static_cast<std::size_t>(got));
         }
+        line = pending_.substr(0, newline);
+        pending_.erase(0, newline + 1);
+        return true;
     }
 
     // Lines up to and including the first that starts with `prefix`; fewer on timeout.
     std::vector<std::string> readUntil(std::string_view prefix, int timeoutMs = 10000) {
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         std::vector<std::string> lines;
-        for (std::string line; readLine(line, msLeft(deadline));) {
+        for (std::string line; (lines.empty() || !lines.back().starts_with(prefix)) &&
+                               readLine(line, msLeft(deadline));)
             lines.push_back(line);
-            if (line.starts_with(prefix))
-                break;
-        }
         return lines;
-    }
-
-    void closeInput() {
-        if (toEngine_ >= 0)
-            close(toEngine_);
-        toEngine_ = -1;
     }
 
     // The exit status, or -1 on timeout or death by a signal.
@@ -119,9 +107,8 @@ class EngineProcess {
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         return left.count() > 0 ? static_cast<int>(left.count()) : 0;
     }
-    pid_t pid_      = -1;
-    int toEngine_   = -1;
-    int fromEngine_ = -1;
+    pid_t pid_    = -1;
+    int toEngine_ = -1, fromEngine_ = -1;
     std::string pending_;
 };
 

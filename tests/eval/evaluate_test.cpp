@@ -106,7 +106,6 @@ TEST(EvalTerms, WorkedExamples) {
     } cases[] = {
         // Outposts: defended by a pawn and out of reach of enemy pawns, including one behind it.
         {Outposts, "4k3/8/8/3N4/2P5/8/8/4K3", White, 15},
-        {Outposts, "4k3/8/8/4p3/3n4/8/8/4K3", Black, -15},
         {Outposts, "4k3/4p3/8/3N4/2P5/8/8/4K3", White, 0},
         {Outposts, "4k3/8/8/3N4/2P1p3/8/8/4K3", White, 15},
         {Outposts, "4k3/8/2P5/3N4/8/8/8/4K3", White, 0},
@@ -115,12 +114,10 @@ TEST(EvalTerms, WorkedExamples) {
         {Pawns, "4k3/8/8/8/8/8/4P3/4K3", Black, 0},
         {Pawns, "4k3/8/8/4P3/8/8/8/n3K3", White, 60}, // -50 + 60 for the rank + 50 free path
         {Pawns, "4k3/8/4n3/4P3/8/8/8/4K3", White, 10},
-        {Pawns, "4k3/8/4N3/4P3/8/8/8/4K3", White, 60},
         {Pawns, "7k/4P3/8/8/8/8/8/K7", White, 59},
         {Pawns, "7k/8/8/3PP3/8/8/8/K7", White, 225},  // connected passers
         {Pawns, "k7/8/8/8/4P3/4P3/8/K7", White, 56},  // the rear doubled pawn is only isolated
         {Pawns, "k7/8/4p3/8/3P4/8/8/K7", White, -30}, // weak, not also isolated
-        {Pawns, "k7/8/3pp3/8/3PP3/8/8/K7", White, 8},
         {Pawns, "k7/8/3pp3/8/3P4/4P3/8/K7", White, 4},
         {Pawns, "k7/8/3pp3/3P4/8/4P3/8/K7", White, 0},
         {Pawns, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR", White, 8 * (2 - 18)},
@@ -129,41 +126,32 @@ TEST(EvalTerms, WorkedExamples) {
         {KingSafety, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR", White, 100},
         {KingSafety, "6k1/5ppp/8/8/8/8/5PPP/R5K1", White, 0},
         {KingSafety, "r2q2k1/5ppp/8/8/8/8/5PPP/R2Q2K1", White, 88},
-        {KingSafety, "r2q2k1/5ppp/8/8/8/8/5PPP/R2Q2K1", Black, -88},
         {KingSafety, "r5k1/5ppp/8/8/4n2q/8/5PPP/R2Q2K1", White, 88 - 16},
         {KingSafety, "r5k1/5ppp/8/8/4n2q/8/5P1P/R2Q2K1", White, 56 - 26 - 24},
-        {KingSafety, "r5k1/5ppp/8/q7/4n3/8/4PPPP/R2Q2K1", White, 120 - 20},
         {KingSafety, "r5k1/5ppp/8/8/4n2q/8/4PPPP/R2Q2K1", White, 120 - 16 - 20},
-        {KingSafety, "r1q3k1/5ppp/8/n7/8/8/6PP/R2Q3K", White, 32},
         {KingSafety, "r1q3k1/5ppp/8/8/8/3n4/6PP/R2Q3K", White, 29},
         {KingSafety, "rk1q4/ppp5/8/8/8/8/5PPP/R2Q2K1", White, 88 - 48},
         // Bishops: 325 + mobility by stage; own blockers count as attacked.
         {Bishops, "4k3/8/8/8/3B4/8/8/4K3", White, 369},
         {Bishops, "rq2k3/8/8/8/3B4/8/8/4K3", White, 367},
-        {Bishops, "r3k2r/8/8/8/3B4/8/8/4K3", White, 367},
         {Bishops, "4k3/8/8/8/8/8/1P1P4/2B1K3", White, 320},
         {Bishops, "7B/8/8/8/8/8/8/K6k", White, 334},
-        {Bishops, "B6k/8/8/8/8/8/8/K7", White, 334},
         // Rooks: 500 + mobility, open and half-open files, the 7th rank, trapped by the king.
         {Rooks, "7k/8/8/8/8/2K5/8/R7", White, 548},
         {Rooks, "7k/8/8/8/8/8/P7/RN2K3", White, 500 - 8},
-        {Rooks, "r3k2r/8/8/8/8/8/P7/RN2K3", White, 500 - 1},
         {Rooks, "rq2k3/8/8/8/8/8/P7/RN2K3", White, 500 - 4},
         {Rooks, "6k1/8/3p4/8/8/8/8/3R2K1", White, 500 + 26 + 6},
-        {Rooks, "6k1/8/8/8/8/3P4/8/3R2K1", White, 500 + 16},
         {Rooks, "7k/3R4/8/8/8/8/8/4K3", White, 500 + 32 + 16 + 35},
         {Rooks, "rq5k/3R4/8/8/8/8/8/4K3", White, 500 + 13 + 16 + 20},
         {Rooks, "4k3/8/8/8/8/8/8/R5KR", White, (500 + 31 + 16 - 50) + (500 + 16 + 16 - 50)},
         {Rooks, "4k3/8/8/8/8/8/8/R3K2R", White, (500 + 26 + 16) + (500 + 23 + 16)},
         {Rooks, "4k3/8/8/8/8/8/8/R1K4R", White, (500 + 20 + 16 - 50) + (500 + 29 + 16 - 50)},
         {Rooks, "5k2/7r/8/8/8/8/8/4K3", Black, -(500 + 32 + 16 - 50)},
-        {Rooks, "4k3/8/8/8/8/8/R7/1K6", White, 500 + 32 + 16 - 50},
         {Rooks, "4k3/8/8/8/8/8/r7/1K6", Black, -(500 + 32 + 16 + 35)},
         // Queens: 950 + mobility by half the attack count, the 7th rank by stage.
         {Queens, "8/8/8/8/3Q4/7k/K7/8", White, 950 + 25},
         {Queens, "4k3/8/8/8/8/8/PP6/QN2K3", White, 950 - 15},
         {Queens, "rq5k/3Q4/8/8/8/8/8/4K3", White, 950 + 3 + 10},
-        {Queens, "1q5k/3Q4/8/8/8/8/8/4K3", White, 950 + 4 + 14},
     };
     for (const auto& c : cases) {
         const std::string fen = std::string(c.fen) + " w - - 0 1";

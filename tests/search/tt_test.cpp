@@ -77,39 +77,27 @@ struct TTStoreAndProbe : ::testing::Test {
     }
 };
 
-TEST_F(TTStoreAndProbe, ProbeFindsStoredKeysAndStampsWithoutCounting) {
-    store(0, MoveA, 40, 3.0f);
-    EXPECT_EQ(TTProbe(table, key(1)), nullptr);
-    TTNewSearch(table);
-    const TTEntry* entry = TTProbe(table, key(0));
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->generation, table.generation);
-    EXPECT_EQ(TTEntryMove(*entry), MoveA);
-    EXPECT_EQ(TTEntryBound(*entry), LowerBound);
-    EXPECT_EQ(entry->score, 40);
-    EXPECT_EQ(table.usedCount, 0u);
-    // Only the low 24 bits of a move are kept.
-    store(1, 0xff000000u | MoveC, 0, 1.0f, ExactBound);
-    EXPECT_EQ(TTEntryMove(*TTProbe(table, key(1))), MoveC);
-    EXPECT_EQ(TTEntryBound(*TTProbe(table, key(1))), ExactBound);
-}
-
 TEST_F(TTStoreAndProbe, SameDepthKeepsTheFirstAndDeeperReplacesInPlace) {
     store(0, MoveC, 1, 9.0f, ExactBound);
     store(1, MoveA, 40, 3.0f);
+    EXPECT_EQ(TTProbe(table, key(2)), nullptr);
     TTNewSearch(table);
+    const TTEntry* entry = TTProbe(table, key(1)); // stamps without counting
+    ASSERT_EQ(entry, bucket() + 1);
+    EXPECT_EQ(entry->generation, table.generation);
+    EXPECT_EQ(table.usedCount, 0u);
     store(1, MoveB, -15, 3.0f, UpperBound);
-    EXPECT_EQ(TTEntryMove(bucket()[1]), MoveA);
-    EXPECT_EQ(bucket()[1].score, 40);
-    EXPECT_EQ(bucket()[1].generation, table.generation);
-    store(1, MoveB, -15, 5.5f, UpperBound);
-    EXPECT_EQ(bucket()[1].key, key(1));
-    EXPECT_EQ(TTEntryMove(bucket()[1]), MoveB);
-    EXPECT_EQ(TTEntryBound(bucket()[1]), UpperBound);
-    EXPECT_EQ(bucket()[1].score, -15);
-    EXPECT_EQ(bucket()[1].depth, 5);
+    EXPECT_EQ(TTEntryMove(*entry), MoveA);
+    EXPECT_EQ(TTEntryBound(*entry), LowerBound);
+    EXPECT_EQ(entry->score, 40);
+    store(1, 0xff000000u | MoveB, -15, 5.5f, UpperBound); // only 24 bits of a move are kept
+    EXPECT_EQ(entry->key, key(1));
+    EXPECT_EQ(TTEntryMove(*entry), MoveB);
+    EXPECT_EQ(TTEntryBound(*entry), UpperBound);
+    EXPECT_EQ(entry->score, -15);
+    EXPECT_EQ(entry->depth, 5);
     EXPECT_EQ(bucket()[0].key, key(0));
-    EXPECT_EQ(table.usedCount, 1u);
+    EXPECT_EQ(table.usedCount, 0u); // stamped by the probe before
 }
 
 TEST_F(TTStoreAndProbe, FullBucketGivesUpItsFirstShallowestEntry) {
@@ -169,27 +157,20 @@ TEST_F(TTStoreAndProbe, GenerationSkipsZeroWhenItWraps) {
     }
 }
 
-TEST_F(TTStoreAndProbe, PlantedMoveOutranksOrdinaryResults) {
+// Planted moves (depth 64, no bound) outrank stored results until all four slots are planted.
+TEST_F(TTStoreAndProbe, PlantedMovesOutrankOrdinaryResults) {
     store(0, MoveA, 30, 10.0f, ExactBound);
     TTPlantMove(table, key(0), MoveB);
-    const TTEntry& planted = bucket()[0];
-    EXPECT_EQ(planted.depth, 64);
-    EXPECT_EQ(planted.score, -32701);
-    EXPECT_EQ(TTEntryMove(planted), MoveB);
-    EXPECT_EQ(TTEntryBound(planted), NoBound);
-    // A shallower store keeps the planted move; a second planting does not replace it either.
+    EXPECT_EQ(bucket()[0].depth, 64);
+    EXPECT_EQ(bucket()[0].score, -32701);
+    EXPECT_EQ(bucket()[0].moveAndBound, MoveB); // NoBound
     store(0, MoveC, 0, 20.0f);
     TTPlantMove(table, key(0), MoveC);
-    EXPECT_EQ(TTEntryMove(planted), MoveB);
-    // A new key planted into a bucket takes the shallowest entry.
+    EXPECT_EQ(TTEntryMove(bucket()[0]), MoveB);
     store(1, MoveA, 0, 3.0f);
-    TTPlantMove(table, key(2), MoveC);
-    EXPECT_EQ(bucket()[2].key, key(2));
-    EXPECT_EQ(bucket()[2].depth, 64);
-    EXPECT_EQ(table.usedCount, 3u);
-    // Planted entries survive until all four slots are planted.
-    TTPlantMove(table, key(3), MoveC);
-    TTPlantMove(table, key(4), MoveC);
+    for (int k = 2; k <= 4; ++k)
+        TTPlantMove(table, key(k), MoveC);
+    EXPECT_EQ(bucket()[1].key, key(4)); // the shallowest ordinary entry went first
     store(5, MoveA, 0, 50.0f);
     EXPECT_EQ(bucket()[0].key, key(5));
 }

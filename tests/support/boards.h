@@ -3,6 +3,12 @@
 // a few set-up corner positions, a walk over every position a few plies from them, move text,
 // and pin lines found by stepping along rays, independent of the engine's tables.
 
+#include "board/fen.h"
+#include "board/make_move.h"
+#include "board/movegen.h"
+#include "board/types.h"
+
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -10,11 +16,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "board/fen.h"
-#include "board/make_move.h"
-#include "board/movegen.h"
-#include "board/types.h"
 
 namespace tarvo::test {
 
@@ -47,14 +48,14 @@ inline std::vector<SuiteLine> ReadPerftSuite() {
 
 // Positions only a FEN text can set up, which the suite's games never reach.
 inline constexpr const char* CornerFens[] = {
-    "4k3/8/8/3P4/8/8/8/4K3 w - e6 0 1",      // en-passant square without a pawn behind it
-    "4k3/8/3n4/3pP3/8/8/8/4K3 w - d6 0 1",   // en-passant square occupied
-    "7b/8/8/3Pp3/8/2K5/8/k7 w - e6 0 1",     // the pawn to be taken shields the king
-    "7k/8/8/r2K3r/8/6N1/8/8 w - - 0 1",      // two rooks check along one rank
-    "4r2k/8/8/8/4K3/2n5/8/8 w - - 0 1",      // rook and knight check
-    "4r2k/8/8/8/Rb6/8/8/4K3 w - - 0 1",      // rook and bishop check
-    "4k3/2N3N1/8/8/8/8/8/4K3 b - - 0 1",     // two knights check
-    "5q1k/6b1/8/3pP3/8/8/1K6/8 w - d6 0 1",  // pinned pawn may not take off its diagonal
+    "4k3/8/8/3P4/8/8/8/4K3 w - e6 0 1",     // en-passant square without a pawn behind it
+    "4k3/8/3n4/3pP3/8/8/8/4K3 w - d6 0 1",  // en-passant square occupied
+    "7b/8/8/3Pp3/8/2K5/8/k7 w - e6 0 1",    // the pawn to be taken shields the king
+    "7k/8/8/r2K3r/8/6N1/8/8 w - - 0 1",     // two rooks check along one rank
+    "4r2k/8/8/8/4K3/2n5/8/8 w - - 0 1",     // rook and knight check
+    "4r2k/8/8/8/Rb6/8/8/4K3 w - - 0 1",     // rook and bishop check
+    "4k3/2N3N1/8/8/8/8/8/4K3 b - - 0 1",    // two knights check
+    "5q1k/6b1/8/3pP3/8/8/1K6/8 w - d6 0 1", // pinned pawn may not take off its diagonal
 };
 
 // Plies walked from every position by the property tests: fewer under the sanitizers.
@@ -101,7 +102,9 @@ inline Board BoardFrom(const char* fen) {
 }
 
 inline std::string MoveText(Move move) {
-    const auto square = [](int s) { return std::string{char('a' + (s & 7)), char('1' + (s >> 3))}; };
+    const auto square = [](int s) {
+        return std::string{char('a' + (s & 7)), char('1' + (s >> 3))};
+    };
     std::string text = square(MoveFrom(move)) + square(MoveTo(move));
     if (move & PromotionFlag)
         text += "qnrb"[MovePromotion(move)];
@@ -110,12 +113,14 @@ inline std::string MoveText(Move move) {
 
 inline std::string Texts(const std::vector<Move>& moves) {
     std::string text;
-    for (const Move move : moves) {
-        if (!text.empty())
-            text += ' ';
-        text += MoveText(move);
-    }
+    for (const Move move : moves)
+        text.append(text.empty() ? "" : " ").append(MoveText(move));
     return text;
+}
+
+inline std::vector<Move> Sorted(std::vector<Move> moves) {
+    std::sort(moves.begin(), moves.end());
+    return moves;
 }
 
 inline std::vector<Move> LegalMoves(const Board& board) {
@@ -134,13 +139,14 @@ inline Move FindMove(const Board& board, const std::string& text) {
 
 // Every field, and the key history entries in use.
 inline ::testing::AssertionResult SameBoard(const Board& a, const Board& b) {
-    if (a.historyCount != b.historyCount || a.sideToMove != b.sideToMove || a.squares != b.squares ||
-        a.epFile != b.epFile || a.castling != b.castling || a.kingSquare != b.kingSquare ||
-        a.halfmoveClock != b.halfmoveClock || a.pieces != b.pieces || a.occupied != b.occupied ||
-        a.occupiedFiles != b.occupiedFiles || a.occupiedAntiDiag != b.occupiedAntiDiag ||
-        a.occupiedDiag != b.occupiedDiag || a.colour != b.colour || a.hashKey != b.hashKey)
-        return ::testing::AssertionFailure() << "boards differ: " << WriteFen(a) << " / "
-                                             << WriteFen(b);
+    if (a.historyCount != b.historyCount || a.sideToMove != b.sideToMove ||
+        a.squares != b.squares || a.epFile != b.epFile || a.castling != b.castling ||
+        a.kingSquare != b.kingSquare || a.halfmoveClock != b.halfmoveClock ||
+        a.pieces != b.pieces || a.occupied != b.occupied || a.occupiedFiles != b.occupiedFiles ||
+        a.occupiedAntiDiag != b.occupiedAntiDiag || a.occupiedDiag != b.occupiedDiag ||
+        a.colour != b.colour || a.hashKey != b.hashKey)
+        return ::testing::AssertionFailure()
+               << "boards differ: " << WriteFen(a) << " / " << WriteFen(b);
     for (std::uint32_t i = 0; i < a.historyCount && i < HistoryCapacity; ++i)
         if (a.history[i] != b.history[i])
             return ::testing::AssertionFailure() << "key history differs at " << i;
