@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -50,19 +50,43 @@ std::string LastBestLine(const Lines& lines) {
     return found;
 }
 
+bool IsMoveText(const std::string& t) {
+    return (t.size() == 4 || (t.size() == 5 && std::strchr("qnrb", t[4]))) &&
+           std::strchr("abcdefgh", t[0]) && std::strchr("12345678", t[1]) &&
+           std::strchr("abcdefgh", t[2]) && std::strchr("12345678", t[3]);
+}
+
 // "bestmove e2e4 " or "bestmove e2e4  ponder e7e5 ", blanks exactly so.
 bool IsBestMoveLine(const std::string& line) {
-    static const std::regex form(
-        "bestmove (?:[a-h][1-8]){2}[qnrb]? (?: ponder (?:[a-h][1-8]){2}[qnrb]? )?");
-    return std::regex_match(line, form);
+    const auto t = Tokens(line);
+    return (t.size() == 2 && IsMoveText(t[1]) && line == "bestmove " + t[1] + " ") ||
+           (t.size() == 4 && IsMoveText(t[1]) && IsMoveText(t[3]) &&
+            line == "bestmove " + t[1] + "  ponder " + t[3] + " ");
 }
 
 // Every info line is a list of keys, each with its value(s), as an interface parses it.
 bool IsInfoLine(const std::string& line) {
-    static const std::regex form("info(?: (?:depth|seldepth|time|nodes|nps|multipv|hashfull|"
-                                 "currmovenumber) -?[0-9]+| score (?:cp|mate) -?[0-9]+| currmove "
-                                 "(?:[a-h][1-8]){2}[qnrb]?| pv(?: (?:[a-h][1-8]){2}[qnrb]?)+)+ ?");
-    return std::regex_match(line, form);
+    static const std::set<std::string> numeric = {
+        "depth", "seldepth", "time", "nodes", "nps", "multipv", "hashfull", "currmovenumber"};
+    const auto number = [](const std::string& s) {
+        const bool sign = s.starts_with('-');
+        return s.size() > sign && s.find_first_not_of("0123456789", sign) == std::string::npos;
+    };
+    const auto t = Tokens(line);
+    for (std::size_t i = 1, n = t.size(); i < n; ++i) {
+        if (numeric.count(t[i]) && i + 1 < n && number(t[i + 1]))
+            i += 1;
+        else if (t[i] == "score" && i + 2 < n && (t[i + 1] == "cp" || t[i + 1] == "mate") &&
+                 number(t[i + 2]))
+            i += 2;
+        else if (t[i] == "currmove" && i + 1 < n && IsMoveText(t[i + 1]))
+            i += 1;
+        else if (t[i] == "pv" && i + 1 < n) // the line ends with the moves
+            return t[0] == "info" && std::all_of(t.begin() + i + 1, t.end(), IsMoveText);
+        else
+            return false;
+    }
+    return t.size() > 1 && t[0] == "info";
 }
 
 struct Engine : ::testing::Test {
