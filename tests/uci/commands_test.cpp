@@ -3,6 +3,7 @@
 
 #include "board/fen.h"
 #include "search/root.h"
+#include "support/boards.h"
 #include "uci/bench.h"
 #include "uci/eval_command.h"
 #include "uci/go.h"
@@ -24,12 +25,7 @@ namespace tarvo {
 namespace {
 
 using pipes::Output;
-
-Board BoardFrom(const char* fen) {
-    Board board{};
-    EXPECT_TRUE(SetFromFen(board, fen)) << fen;
-    return board;
-}
+using test::BoardFrom;
 
 std::string Text(Move move) {
     return moveToText(move).data();
@@ -165,7 +161,7 @@ struct Options : ::testing::Test {
     }
 };
 
-TEST_F(Options, HashIsBroughtIntoRangeAndRoundedDownAndKeptUnlessChanged) {
+TEST_F(Options, HashSizesAndClearing) {
     const std::pair<const char*, std::uint32_t> cases[] = {
         {"7", 8}, {"9", 8}, {"16", 16}, {"255", 128}, {"1000", 256}, {"x", 8}, {"100", 64}};
     for (const auto& [value, megabytes] : cases) {
@@ -182,9 +178,7 @@ TEST_F(Options, HashIsBroughtIntoRangeAndRoundedDownAndKeptUnlessChanged) {
     uci(); // uci restores the default
     EXPECT_EQ(state.options.hashMegabytes, 16);
     EXPECT_EQ(state.tt.entryCount, 16u * 65536);
-}
-
-TEST_F(Options, ClearHashEmptiesTheTableOncePerPress) {
+    // Clear Hash empties the table once per press: a later setoption does not press it again.
     TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
     set("setoption name Clear Hash\n");
     EXPECT_EQ(TTProbe(state.tt, 77), nullptr);

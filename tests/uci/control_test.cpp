@@ -45,10 +45,8 @@ TEST(AllocateTime, WorkedValues) {
         state->options.rateOfPlay = c.rate;
         allocateTime(*state, WithSideToMove(c.side), c.wtime, c.btime, c.winc, 0, c.movestogo,
                      c.ponder);
-        EXPECT_EQ(state->control.budgetMs, c.budget)
-            << c.wtime << " " << c.winc << " " << c.movestogo;
-        EXPECT_EQ(state->control.maxTimeMs, c.max)
-            << c.wtime << " " << c.winc << " " << c.movestogo;
+        EXPECT_EQ(state->control.budgetMs, c.budget) << "case " << &c - cases;
+        EXPECT_EQ(state->control.maxTimeMs, c.max) << "case " << &c - cases;
     }
     const auto state = NewState();
     allocateTime(*state, WithSideToMove(White), -1000, 0, 0, 0, 0, false);
