@@ -130,95 +130,96 @@ TEST(Position, LongGamesKeepTheirRecentHistory) {
         EXPECT_EQ(board.history[count - back], board.hashKey) << back;
 }
 
-// One search state for the option tests: it is large, and building it allocates the table.
-struct Options : ::testing::Test {
-    static SearchState& shared() {
-        static SearchState* state = [] {
-            auto* created = new SearchState;
-            InitSearchState(*created);
-            return created;
-        }();
-        return *state;
-    }
-    OptionTable table;
-    SearchState& state = shared();
+// One shell for the option and dispatch tests: its search state is large, and building it
+// allocates the table.
+Engine& Shell() {
+    static Engine* engine = [] {
+        auto* created = new Engine;
+        InitSearchState(created->searchState);
+        SetFromFen(created->board, StartFen);
+        return created;
+    }();
+    return *engine;
+}
 
-    void SetUp() override { uci(); }
-    void uci() {
-        Output([&] { printOptions(table); });
-        applyOptions(table, state);
-    }
-    void set(const std::string& line) {
-        const SetOptionText option = splitSetOptionLine(line.c_str());
-        setOption(table, option.name, option.value);
-        applyOptions(table, state);
-    }
-    std::string valueOf(const char* name) const {
-        for (int i = 0; i < table.count; ++i)
-            if (std::string(table.entries[i].name.data()) == name)
-                return table.entries[i].value.data();
-        return "<missing>";
-    }
-};
+// A literal stays a literal, so the sanitizer build sees any read past its end.
+std::string Say(const char* line) {
+    return Output([&] { dispatchCommand(Shell(), line); });
+}
+std::string Say(const std::string& line) {
+    return Say(line.c_str());
+}
 
-TEST_F(Options, HashSizesAndClearing) {
+std::string ValueOf(const char* name) {
+    const OptionTable& table = Shell().optionTable;
+    for (int i = 0; i < table.count; ++i)
+        if (std::string(table.entries[i].name.data()) == name)
+            return table.entries[i].value.data();
+    return "<missing>";
+}
+
+TEST(Options, HashSizesAndClearing) {
+    Say("uci\n");
+    SearchState& state                                  = Shell().searchState;
     const std::pair<const char*, std::uint32_t> cases[] = {
         {"7", 8}, {"9", 8}, {"16", 16}, {"255", 128}, {"1000", 256}, {"x", 8}, {"100", 64}};
     for (const auto& [value, megabytes] : cases) {
-        set(std::string("setoption name Hash value ") + value);
+        Say(std::string("setoption name Hash value ") + value + "\n");
         EXPECT_EQ(state.tt.entryCount, megabytes * 65536) << value;
     }
     EXPECT_EQ(state.options.hashMegabytes, 100);
     TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
-    set("setoption name Hash value 100");
+    Say("setoption name Hash value 100\n");
     EXPECT_NE(TTProbe(state.tt, 77), nullptr);
-    set("setoption name Hash value 64"); // the same 64 MB, but another request: rebuilt
+    Say("setoption name Hash value 64\n"); // the same 64 MB, but another request: rebuilt
     EXPECT_EQ(state.tt.entryCount, 64u * 65536);
     EXPECT_EQ(TTProbe(state.tt, 77), nullptr);
-    uci(); // uci restores the default
+    Say("uci\n"); // uci restores the default
     EXPECT_EQ(state.options.hashMegabytes, 16);
     EXPECT_EQ(state.tt.entryCount, 16u * 65536);
     // Clear Hash empties the table once per press: a later setoption does not press it again.
     TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
-    set("setoption name Clear Hash\n");
+    Say("setoption name Clear Hash\n");
     EXPECT_EQ(TTProbe(state.tt, 77), nullptr);
-    EXPECT_EQ(valueOf("Clear Hash"), "false");
+    EXPECT_EQ(ValueOf("Clear Hash"), "false");
     TTStore(state.tt, 78, 0x1234, 5, 3.0f, LowerBound);
-    set("setoption name MultiPV value 2");
+    Say("setoption name MultiPV value 2\n");
     EXPECT_NE(TTProbe(state.tt, 78), nullptr);
 }
 
-TEST_F(Options, RateOfPlayAndMultiPvValues) {
+TEST(Options, RateOfPlayAndMultiPvValues) {
+    SearchState& state                               = Shell().searchState;
     const std::pair<const char*, RateOfPlay> rates[] = {{"fast", FastRate},
                                                         {"quick", FastRate},
-                                                        {"slow\n", SlowRate},
+                                                        {"slow", SlowRate},
                                                         {"slow or normal", NormalRate}};
     for (const auto& [value, rate] : rates) {
-        set(std::string("setoption name Rate of play value ") + value);
+        Say(std::string("setoption name Rate of play value ") + value + "\n");
         EXPECT_EQ(state.options.rateOfPlay, rate) << value;
     }
     const std::pair<const char*, int> lines[] = {
         {"4", 4}, {"0", 1}, {"-3", 1}, {"17", 16}, {"99999999999", 16}, {"abc", 1}, {" 16", 16}};
     for (const auto& [value, count] : lines) {
-        setOption(table, "MultiPV", value);
-        applyOptions(table, state);
+        Say(std::string("setoption name MultiPV value ") + value + "\n");
         EXPECT_EQ(state.options.multiPv, count) << value;
     }
 }
 
-TEST_F(Options, NamesMatchExactlyAndTextsAreCut) {
+TEST(Options, NamesMatchExactlyAndTextsAreCut) {
+    Say("uci\n");
+    OptionTable& table         = Shell().optionTable;
     const SetOptionText option = splitSetOptionLine("setoption name Rate of play value fast\n");
     EXPECT_EQ(option.name, "Rate of play");
     EXPECT_EQ(option.value, "fast\n");
     EXPECT_EQ(splitSetOptionLine("setoption name").name, "");
     for (const char* line : {"setoption name multipv value 3", "setoption name MultiPV  value 3",
                              "setoption name NoSuchOption value 3"})
-        set(line);
-    EXPECT_EQ(state.options.multiPv, 1);
+        Say(line);
+    EXPECT_EQ(Shell().searchState.options.multiPv, 1);
     setOption(table, "UCI_EngineAbout", std::string(300, 'v'));
-    EXPECT_EQ(valueOf("UCI_EngineAbout"), std::string(127, 'v'));
+    EXPECT_EQ(ValueOf("UCI_EngineAbout"), std::string(127, 'v'));
     setOption(table, "Ponder" + std::string(300, 'x'), "true");
-    EXPECT_EQ(valueOf("Ponder"), "false");
+    EXPECT_EQ(ValueOf("Ponder"), "false");
     EXPECT_EQ(table.count, 8);
 }
 
@@ -309,26 +310,17 @@ TEST(VersionText, ComesFromTheBuildDateAndTime) {
 // Dispatch by prefix, in-process: extensions are whole words, and a line shorter than the
 // offset of its text reads empty text (the sanitizer build checks no byte past it is read).
 TEST(Dispatch, ExtensionsAreWholeWordsAndShortLinesReadEmptyText) {
-    static Engine* engine = [] {
-        auto* created = new Engine;
-        InitSearchState(created->searchState);
-        SetFromFen(created->board, StartFen);
-        return created;
-    }();
-    const auto run = [&](const char* line) {
-        return Output([&] { dispatchCommand(*engine, line); });
-    };
-    run("position startpos\n");
-    const std::string diagram = run("d\n");
+    Say("position startpos\n");
+    const std::string diagram = Say("d\n");
     EXPECT_NE(diagram.find("Fen: " + std::string(StartFen) + "\n"), std::string::npos);
-    EXPECT_EQ(run("d \n"), diagram);
+    EXPECT_EQ(Say("d \n"), diagram);
     for (const char* line : {"dd\n", "d x\n", "evaluate\n"})
-        EXPECT_EQ(run(line), "") << line;
-    run("position startpos moves e2e4\n");
-    EXPECT_EQ(run("position").rfind("info string ", 0), 0u);
-    EXPECT_NE(run("d\n").find("Fen: rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"),
+        EXPECT_EQ(Say(line), "") << line;
+    Say("position startpos moves e2e4\n");
+    EXPECT_EQ(Say("position").rfind("info string ", 0), 0u);
+    EXPECT_NE(Say("d\n").find("Fen: rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"),
               std::string::npos);
-    EXPECT_NE(run("gox perft 1\n").find("\nNodes searched: 20\n"), std::string::npos);
+    EXPECT_NE(Say("gox perft 1\n").find("\nNodes searched: 20\n"), std::string::npos);
 }
 
 } // namespace
