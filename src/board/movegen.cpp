@@ -12,14 +12,6 @@ namespace {
 constexpr Bitboard DiagonalPinCandidates = 0x007e7e7e7e7e7e00ULL;
 constexpr Bitboard StraightPinCandidates = 0x7effffffffffff7eULL;
 
-constexpr Bitboard FileA = 0x0101010101010101ULL;
-constexpr Bitboard FileH = 0x8080808080808080ULL;
-constexpr Bitboard Rank1 = 0x00000000000000ffULL;
-constexpr Bitboard Rank2 = 0x000000000000ff00ULL;
-constexpr Bitboard Rank3 = 0x0000000000ff0000ULL;
-constexpr Bitboard Rank6 = 0x0000ff0000000000ULL;
-constexpr Bitboard Rank7 = 0x00ff000000000000ULL;
-constexpr Bitboard Rank8 = 0xff00000000000000ULL;
 
 enum Orientation { Diag, AntiDiag, RankLine, FileLine };
 

@@ -7,14 +7,6 @@ namespace tarvo {
 
 namespace {
 
-constexpr Bitboard FileA = 0x0101010101010101ULL;
-constexpr Bitboard FileH = 0x8080808080808080ULL;
-constexpr Bitboard Rank1 = 0xffULL;
-constexpr Bitboard Rank2 = 0xff00ULL;
-constexpr Bitboard Rank3 = 0xff0000ULL;
-constexpr Bitboard Rank6 = 0xff0000000000ULL;
-constexpr Bitboard Rank7 = 0xff000000000000ULL;
-constexpr Bitboard Rank8 = 0xff00000000000000ULL;
 
 inline void Append(MoveList& list, Move move) {
     list.moves[list.count++] = move;

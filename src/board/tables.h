@@ -175,6 +175,16 @@ inline constexpr std::array<Bitboard, 8> RankMask = {
     0xffULL,         0xff00ULL,         0xff0000ULL,         0xff000000ULL,
     0xff00000000ULL, 0xff0000000000ULL, 0xff000000000000ULL, 0};
 
+// The edge files and the ranks the pawn generators test against, by name.
+inline constexpr Bitboard FileA = FileMask[0];
+inline constexpr Bitboard FileH = FileMask[7];
+inline constexpr Bitboard Rank1 = RankMask[0];
+inline constexpr Bitboard Rank2 = RankMask[1];
+inline constexpr Bitboard Rank3 = RankMask[2];
+inline constexpr Bitboard Rank6 = RankMask[5];
+inline constexpr Bitboard Rank7 = RankMask[6];
+inline constexpr Bitboard Rank8 = 0xff00000000000000ULL;
+
 // RanksAhead[c][r]: every square on the ranks strictly ahead of rank r, seen from colour c.
 inline constexpr std::array<std::array<Bitboard, 8>, 2> RanksAhead = [] {
     std::array<std::array<Bitboard, 8>, 2> table{};
