@@ -12,7 +12,6 @@ namespace {
 constexpr Bitboard DiagonalPinCandidates = 0x007e7e7e7e7e7e00ULL;
 constexpr Bitboard StraightPinCandidates = 0x7effffffffffff7eULL;
 
-
 enum Orientation { Diag, AntiDiag, RankLine, FileLine };
 
 template <Orientation line> inline Bitboard LineAttacks(const Board& board, int square) {

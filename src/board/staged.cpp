@@ -7,7 +7,6 @@ namespace tarvo {
 
 namespace {
 
-
 inline void Append(MoveList& list, Move move) {
     list.moves[list.count++] = move;
 }
