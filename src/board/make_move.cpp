@@ -32,6 +32,16 @@ constexpr CastlingRook RookForKingTo(int kingTo) {
     }
 }
 
+// Moves the castling rook between its two squares in the bitboards and rotated boards; the
+// same toggle makes and unmakes it, and the caller writes the piece array.
+inline void ToggleCastlingRook(Board& board, int side, CastlingRook rook) {
+    const Bitboard rookBits = SquareBit[rook.from] | SquareBit[rook.to];
+    board.pieces[Rook] ^= rookBits;
+    board.colour[side] ^= rookBits;
+    ToggleRotated(board, rook.from);
+    ToggleRotated(board, rook.to);
+}
+
 // The square of the pawn an en-passant capture to `to` removes.
 constexpr int EnPassantVictim(int side, int to) {
     return side == White ? to - 8 : to + 8;
@@ -94,13 +104,9 @@ void MakeMove(Board& board, Move move, UndoInfo& undo) {
             board.kingSquare[side] = static_cast<std::uint8_t>(to);
             if (move & CastlingFlag) {
                 const CastlingRook rook  = RookForKingTo(to);
-                const Bitboard rookBits  = SquareBit[rook.from] | SquareBit[rook.to];
                 board.squares[rook.from] = NoPiece;
                 board.squares[rook.to]   = Rook;
-                board.pieces[Rook] ^= rookBits;
-                board.colour[side] ^= rookBits;
-                ToggleRotated(board, rook.from);
-                ToggleRotated(board, rook.to);
+                ToggleCastlingRook(board, side, rook);
                 key ^= PieceKey[3 + 6 * side][rook.from] ^ PieceKey[3 + 6 * side][rook.to];
             }
         }
@@ -159,13 +165,9 @@ void UnmakeMove(Board& board, Move move, const UndoInfo& undo) {
             board.kingSquare[side] = undo.kingSquare[side];
             if (move & CastlingFlag) {
                 const CastlingRook rook  = RookForKingTo(to);
-                const Bitboard rookBits  = SquareBit[rook.from] | SquareBit[rook.to];
                 board.squares[rook.to]   = NoPiece;
                 board.squares[rook.from] = Rook;
-                board.pieces[Rook] ^= rookBits;
-                board.colour[side] ^= rookBits;
-                ToggleRotated(board, rook.from);
-                ToggleRotated(board, rook.to);
+                ToggleCastlingRook(board, side, rook);
             }
         }
     }
