@@ -1,5 +1,6 @@
 #include "board/fen.h"
 
+#include "board/castling.h"
 #include "board/tables.h"
 
 namespace tarvo {
@@ -123,28 +124,73 @@ const char* CheckPieces(const Board& board) {
     return nullptr;
 }
 
-// Castling rights whose king and rook are not both on their home squares.
-std::uint8_t UnbackedRights(const Board& board) {
-    struct Right {
-        int bit, colour, king, rook;
-    };
-    constexpr Right rights[4] = {{WhiteKingSide, White, 4, 7},
-                                 {BlackKingSide, Black, 60, 63},
-                                 {WhiteQueenSide, White, 4, 0},
-                                 {BlackQueenSide, Black, 60, 56}};
-    std::uint8_t missing      = 0;
-    for (const Right& right : rights) {
-        const Bitboard own = board.colour[right.colour];
-        if (!(board.pieces[King] & own & SquareBit[right.king]) ||
-            !(board.pieces[Rook] & own & SquareBit[right.rook]))
-            missing |= static_cast<std::uint8_t>(right.bit);
+// The castling rook of `side` named by the castling letter `letter` (K or Q for the outermost
+// rook on that wing, a file letter for the rook on that file), or -1 when there is none.
+int CastlingRookFor(const Board& board, int side, char letter) {
+    const int base       = side == White ? 0 : 56;
+    const int king       = board.kingSquare[side];
+    const Bitboard rooks = board.pieces[Rook] & board.colour[side];
+    if ((king & 56) != base)
+        return -1;
+    int first = 0, last = 0, step = 1; // files searched, in order
+    if (letter == 'k') {
+        first = 7, last = (king & 7) + 1, step = -1;
+    } else if (letter == 'q') {
+        first = 0, last = (king & 7) - 1;
+    } else if (letter >= 'a' && letter <= 'h') {
+        first = last = letter - 'a';
+    } else {
+        return -1;
     }
-    return missing;
+    for (int file = first; step > 0 ? file <= last : file >= last; file += step)
+        if (rooks & SquareBit[base + file])
+            return base + file;
+    return -1;
+}
+
+// Reads the castling field: KQkq for the outermost rook on a wing, file letters (A-H for White,
+// a-h for Black) for a named rook, in any mix. A right whose king or rook is missing is dropped;
+// in standard chess so is one whose king and rook are not on their standard squares.
+void ReadCastling(Board& board, const char* text, bool chess960) {
+    for (; *text != '\0' && !IsBlank(*text); ++text) {
+        const bool upper = *text >= 'A' && *text <= 'Z';
+        const int side   = upper ? White : Black;
+        const int rook   = CastlingRookFor(board, side, static_cast<char>(*text | 0x20));
+        const int king   = board.kingSquare[side];
+        if (rook < 0 || rook == king)
+            continue;
+        if (!chess960 && ((king & 7) != 4 || ((rook & 7) != 0 && (rook & 7) != 7)))
+            continue;
+        const int index = CastlingIndex(side, king, rook);
+        board.castling |= static_cast<std::uint8_t>(1 << index);
+        board.castlingSetup.rook[index] = static_cast<std::uint8_t>(rook);
+    }
+    SetUpCastling(board);
+}
+
+// The castling field: KQkq where the rook is the outermost on its wing, its file letter where
+// that would name another rook.
+std::string WriteCastling(const Board& board) {
+    std::string field;
+    constexpr int order[4] = {0, 2, 1, 3}; // K, Q, k, q
+    for (const int index : order) {
+        if (!(board.castling & (1 << index)))
+            continue;
+        const int side      = index & 1;
+        const int rook      = board.castlingSetup.rook[index];
+        const bool kingSide = index < 2;
+        const char named    = kingSide ? 'k' : 'q';
+        const char letter   = CastlingRookFor(board, side, named) == rook
+                                  ? named
+                                  : static_cast<char>('a' + (rook & 7));
+        field += side == White ? static_cast<char>(letter - 0x20) : letter;
+    }
+    return field.empty() ? "-" : field;
 }
 
 } // namespace
 
-bool SetFromFen(Board& board, const char* text, const char** reason) {
+bool SetFromFen(Board& board, const char* text, const char** reason, bool chess960) {
     const char* ignored = nullptr;
     if (reason == nullptr)
         reason = &ignored;
@@ -174,25 +220,8 @@ bool SetFromFen(Board& board, const char* text, const char** reason) {
         parsed.sideToMove = Black;
     text = SkipBlanks(SkipField(text));
 
-    for (; *text != '\0' && !IsBlank(*text); ++text) {
-        switch (*text) {
-        case 'K':
-            parsed.castling |= WhiteKingSide;
-            break;
-        case 'Q':
-            parsed.castling |= WhiteQueenSide;
-            break;
-        case 'k':
-            parsed.castling |= BlackKingSide;
-            break;
-        case 'q':
-            parsed.castling |= BlackQueenSide;
-            break;
-        default:
-            break;
-        }
-    }
-    parsed.castling &= static_cast<std::uint8_t>(~UnbackedRights(parsed));
+    ReadCastling(parsed, text, chess960);
+    text = SkipField(text);
 
     text = SkipBlanks(text);
     if (*text >= 'a' && *text <= 'h')
@@ -227,7 +256,7 @@ std::uint64_t ComputeHashKey(const Board& board) {
     }
     if (board.sideToMove == Black)
         key ^= SideKey;
-    key ^= CastleKey[board.castling & 15];
+    key ^= board.castlingSetup.key[board.castling & 15];
     if (board.epFile >= 1 && board.epFile <= 8)
         key ^= EnPassantKey[board.epFile];
     return key;
@@ -256,16 +285,7 @@ std::string WriteFen(const Board& board) {
             fen += '/';
     }
     fen += board.sideToMove == White ? " w " : " b ";
-    if (board.castling == 0)
-        fen += '-';
-    if (board.castling & WhiteKingSide)
-        fen += 'K';
-    if (board.castling & WhiteQueenSide)
-        fen += 'Q';
-    if (board.castling & BlackKingSide)
-        fen += 'k';
-    if (board.castling & BlackQueenSide)
-        fen += 'q';
+    fen += WriteCastling(board);
     if (board.epFile >= 1 && board.epFile <= 8) {
         fen += ' ';
         fen += static_cast<char>('a' + board.epFile - 1);

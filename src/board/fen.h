@@ -15,12 +15,18 @@ inline constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQ
 
 // Sets `board` from the zero-terminated FEN `text`. Reads placement, side to move, castling
 // rights and the en-passant file; the half-move clock and move number are ignored, so
-// halfmoveClock and historyCount start at 0. Castling rights whose king or rook is not on its
-// home square are dropped. On refusal returns false, leaves `board` as it was and, when
-// `reason` is given, points it at a short static text.
-bool SetFromFen(Board& board, const char* text, const char** reason = nullptr);
+// halfmoveClock and historyCount start at 0. Castling is read in X-FEN and Shredder-FEN: KQkq
+// name the outermost rook on a wing, file letters (A-H White, a-h Black) the rook on that file.
+// A right whose king is off its back rank or whose rook is missing is dropped; unless
+// `chess960` is set, so is one whose king is not on the e-file or whose rook is not in a
+// corner. On refusal returns false, leaves `board` as it was and, when `reason` is given,
+// points it at a short static text.
+bool SetFromFen(Board& board, const char* text, const char** reason = nullptr,
+                bool chess960 = false);
 
-// The FEN of `board`: the half-move clock is the board's, the move number is always 1.
+// The FEN of `board`: the half-move clock is the board's, the move number is always 1. Castling
+// is written in X-FEN (KQkq, as in standard chess), with the rook's file letter where the
+// castling rook is not the outermost one on its wing.
 std::string WriteFen(const Board& board);
 
 // The Zobrist key of `board` computed from its pieces, side, rights and en-passant file.

@@ -15,31 +15,22 @@ inline void ToggleRotated(Board& board, int square) {
     board.occupiedDiag ^= DiagRotBit[square];
 }
 
-// The rook's move of a castling, chosen by the king's destination.
-struct CastlingRook {
-    int from, to;
-};
-constexpr CastlingRook RookForKingTo(int kingTo) {
-    switch (kingTo) {
-    case 6:
-        return {7, 5};
-    case 2:
-        return {0, 3};
-    case 62:
-        return {63, 61};
-    default:
-        return {56, 59};
-    }
-}
-
-// Moves the castling rook between its two squares in the bitboards and rotated boards; the
-// same toggle makes and unmakes it, and the caller writes the piece array.
-inline void ToggleCastlingRook(Board& board, int side, CastlingRook rook) {
-    const Bitboard rookBits = SquareBit[rook.from] | SquareBit[rook.to];
+// Moves king and rook of a castling between their start and end squares in the bitboards and
+// rotated boards; the same toggle makes and unmakes it, and the caller writes the piece array.
+// Start and end squares may coincide or swap (king f1 and rook g1 castling king side): XOR
+// leaves such a square as it was.
+inline void ToggleCastling(Board& board, int side, int kingFrom, int kingTo, int rookFrom,
+                           int rookTo) {
+    const Bitboard kingBits = SquareBit[kingFrom] ^ SquareBit[kingTo];
+    const Bitboard rookBits = SquareBit[rookFrom] ^ SquareBit[rookTo];
+    board.pieces[King] ^= kingBits;
     board.pieces[Rook] ^= rookBits;
-    board.colour[side] ^= rookBits;
-    ToggleRotated(board, rook.from);
-    ToggleRotated(board, rook.to);
+    board.colour[side] ^= kingBits ^ rookBits;
+    board.occupied = board.colour[White] | board.colour[Black];
+    ToggleRotated(board, kingFrom);
+    ToggleRotated(board, kingTo);
+    ToggleRotated(board, rookFrom);
+    ToggleRotated(board, rookTo);
 }
 
 // The square of the pawn an en-passant capture to `to` removes.
@@ -74,13 +65,33 @@ void MakeMove(Board& board, Move move, UndoInfo& undo) {
     assert(board.historyCount < HistoryCapacity);
     board.history[board.historyCount++] = board.hashKey;
 
-    std::uint64_t key     = board.hashKey ^ SideKey;
-    const unsigned rights = board.castling & CastlingMask[from] & CastlingMask[to];
-    key ^= CastleKey[board.castling ^ rights];
+    std::uint64_t key          = board.hashKey ^ SideKey;
+    const CastlingSetup& setup = board.castlingSetup;
+    const unsigned rights      = board.castling & setup.mask[from] & setup.mask[to];
+    key ^= setup.key[board.castling ^ rights];
     board.castling = static_cast<std::uint8_t>(rights);
     if (board.epFile != 0) {
         key ^= EnPassantKey[board.epFile];
         board.epFile = 0;
+    }
+
+    if (move & CastlingFlag) {
+        // `to` is the rook's square; king and rook leave first, so a square one of them
+        // reaches may be the other's start.
+        const int kingTo      = CastlingKingTo(from, to);
+        const int rookTo      = CastlingRookTo(from, to);
+        board.squares[from]   = NoPiece;
+        board.squares[to]     = NoPiece;
+        board.squares[kingTo] = King;
+        board.squares[rookTo] = Rook;
+        ToggleCastling(board, side, from, kingTo, to, rookTo);
+        board.kingSquare[side] = static_cast<std::uint8_t>(kingTo);
+        key ^= PieceKey[5 + 6 * side][from] ^ PieceKey[5 + 6 * side][kingTo] ^
+               PieceKey[3 + 6 * side][to] ^ PieceKey[3 + 6 * side][rookTo];
+        board.hashKey    = key;
+        board.sideToMove = static_cast<std::uint8_t>(opp);
+        assert(board.hashKey == ComputeHashKey(board));
+        return;
     }
     key ^= PieceKey[piece - 1 + 6 * side][from];
 
@@ -102,13 +113,6 @@ void MakeMove(Board& board, Move move, UndoInfo& undo) {
             }
         } else if (piece == King) {
             board.kingSquare[side] = static_cast<std::uint8_t>(to);
-            if (move & CastlingFlag) {
-                const CastlingRook rook  = RookForKingTo(to);
-                board.squares[rook.from] = NoPiece;
-                board.squares[rook.to]   = Rook;
-                ToggleCastlingRook(board, side, rook);
-                key ^= PieceKey[3 + 6 * side][rook.from] ^ PieceKey[3 + 6 * side][rook.to];
-            }
         }
     }
     board.squares[to] = static_cast<std::uint8_t>(newType);
@@ -156,20 +160,26 @@ void UnmakeMove(Board& board, Move move, const UndoInfo& undo) {
     const Bitboard fromBit = SquareBit[from];
     const Bitboard toBit   = SquareBit[to];
 
+    if (move & CastlingFlag) {
+        const int kingTo      = CastlingKingTo(from, to);
+        const int rookTo      = CastlingRookTo(from, to);
+        board.squares[kingTo] = NoPiece;
+        board.squares[rookTo] = NoPiece;
+        board.squares[from]   = King;
+        board.squares[to]     = Rook;
+        ToggleCastling(board, side, from, kingTo, to, rookTo);
+        board.kingSquare[side] = static_cast<std::uint8_t>(from);
+        assert(board.hashKey == ComputeHashKey(board));
+        return;
+    }
+
     if (piece == Pawn) {
         board.pieces[Pawn] ^= fromBit;
         board.pieces[(move & PromotionFlag) ? PromotionPiece[MovePromotion(move)] : Pawn] ^= toBit;
     } else {
         board.pieces[piece] ^= fromBit | toBit;
-        if (piece == King) {
+        if (piece == King)
             board.kingSquare[side] = undo.kingSquare[side];
-            if (move & CastlingFlag) {
-                const CastlingRook rook  = RookForKingTo(to);
-                board.squares[rook.to]   = NoPiece;
-                board.squares[rook.from] = Rook;
-                ToggleCastlingRook(board, side, rook);
-            }
-        }
     }
     board.squares[from] = static_cast<std::uint8_t>(piece);
 

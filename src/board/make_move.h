@@ -5,24 +5,7 @@
 
 #include "board/types.h"
 
-#include <array>
-#include <cstdint>
-
 namespace tarvo {
-
-// CastlingMask[s]: the castling rights that survive a move from or to square s.
-inline constexpr std::array<std::uint8_t, 64> CastlingMask = [] {
-    std::array<std::uint8_t, 64> table{};
-    for (auto& rights : table)
-        rights = 255;
-    table[0]  = 251; // a1: white queen side
-    table[4]  = 250; // e1: both white rights
-    table[7]  = 254; // h1: white king side
-    table[56] = 247; // a8: black queen side
-    table[60] = 245; // e8: both black rights
-    table[63] = 253; // h8: black king side
-    return table;
-}();
 
 // Plays `move` for the side to move and fills `undo`. The half-move clock stops at 255 instead
 // of wrapping; it is only ever compared with 100.

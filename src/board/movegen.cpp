@@ -1,5 +1,6 @@
 #include "board/movegen.h"
 
+#include "board/castling.h"
 #include "board/make_move.h"
 #include "board/tables.h"
 
@@ -203,15 +204,11 @@ template <int side> void GenerateFor(const Board& board, MoveList& list) {
 
     if (check.count < 2) {
         if (check.count == 0) {
-            constexpr int home                = side == White ? 4 : 60;
-            constexpr Bitboard kingSideEmpty  = side == White ? 0x60ULL : 0x6000000000000000ULL;
-            constexpr Bitboard queenSideEmpty = side == White ? 0x0eULL : 0x0e00000000000000ULL;
-            if ((board.castling & (1 << side)) && !(occupied & kingSideEmpty) &&
-                !IsSquareAttacked(board, opp, home + 1) && !IsSquareAttacked(board, opp, home + 2))
-                Add(list, MakeMoveWord(home, home + 2, King, NoPiece, CastlingFlag));
-            if ((board.castling & (4 << side)) && !(occupied & queenSideEmpty) &&
-                !IsSquareAttacked(board, opp, home - 1) && !IsSquareAttacked(board, opp, home - 2))
-                Add(list, MakeMoveWord(home, home - 2, King, NoPiece, CastlingFlag));
+            const std::array<std::uint8_t, 4>& rook = board.castlingSetup.rook;
+            if ((board.castling & (1 << side)) && CanCastle(board, side))
+                Add(list, MakeMoveWord(king, rook[side], King, NoPiece, CastlingFlag));
+            if ((board.castling & (4 << side)) && CanCastle(board, side + 2))
+                Add(list, MakeMoveWord(king, rook[side + 2], King, NoPiece, CastlingFlag));
         }
 
         if (board.epFile != 0 && (check.count == 0 || epPawnChecks)) {

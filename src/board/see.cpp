@@ -8,6 +8,9 @@
 namespace tarvo {
 
 int StaticExchange(const Board& board, Move move) {
+    // A castling word's destination holds the mover's own rook, which is not a capture.
+    if (move & CastlingFlag)
+        return 0;
     const int from = MoveFrom(move);
     const int to   = MoveTo(move);
     const int side = board.sideToMove;

@@ -1,5 +1,6 @@
 #include "board/staged.h"
 
+#include "board/castling.h"
 #include "board/occupancy.h"
 #include "board/tables.h"
 
@@ -62,14 +63,12 @@ void AddCastling(const Board& board, MoveList& list) {
     const int side = board.sideToMove;
     if (!(board.castling & (5 << side)))
         return;
-    const int opp  = side ^ 1;
-    const int base = side == White ? 0 : 56;
-    if ((board.castling & (1 << side)) && !(board.occupied & (Bitboard{0x60} << base)) &&
-        !IsSquareAttacked(board, opp, base + 5) && !IsSquareAttacked(board, opp, base + 6))
-        Append(list, MakeMoveWord(base + 4, base + 6, King, NoPiece, CastlingFlag));
-    if ((board.castling & (4 << side)) && !(board.occupied & (Bitboard{0x0e} << base)) &&
-        !IsSquareAttacked(board, opp, base + 2) && !IsSquareAttacked(board, opp, base + 3))
-        Append(list, MakeMoveWord(base + 4, base + 2, King, NoPiece, CastlingFlag));
+    const int king                          = board.kingSquare[side];
+    const std::array<std::uint8_t, 4>& rook = board.castlingSetup.rook;
+    if ((board.castling & (1 << side)) && CanCastle(board, side))
+        Append(list, MakeMoveWord(king, rook[side], King, NoPiece, CastlingFlag));
+    if ((board.castling & (4 << side)) && CanCastle(board, side + 2))
+        Append(list, MakeMoveWord(king, rook[side + 2], King, NoPiece, CastlingFlag));
 }
 
 void AddPawnCaptures(const Board& board, MoveList& list, Bitboard targets, Bitboard pawns) {

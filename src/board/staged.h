@@ -32,7 +32,8 @@ void GenerateEvasions(const Board& board, MoveList& list, Bitboard straightPins,
 // King steps into targets onto squares the opponent does not attack, tested with the king
 // still on its square (exact out of check; evasions remove the checking lines first).
 void AddKingMoves(const Board& board, MoveList& list, Bitboard targets);
-// Castling by rights, empty squares and unattacked king path; only for use out of check.
+// Castling by rights, empty squares and unattacked king path, written as the king taking its
+// own rook; only for use out of check.
 void AddCastling(const Board& board, MoveList& list);
 // Non-promoting diagonal captures: towards the a-file first for White, the h-file for Black.
 void AddPawnCaptures(const Board& board, MoveList& list, Bitboard targets, Bitboard pawns);

@@ -260,9 +260,9 @@ extern PairTable Between;
 extern PairTable BehindSquare;
 
 // Zobrist keys. PieceKey[(type - 1) + 6 * colour][square]; SideKey when Black is to move;
-// CastleKey[rights] = XOR of CastleBaseKey[j] over the set bits j, so
-// CastleKey[a] ^ CastleKey[b] == CastleKey[a ^ b]; EnPassantKey[epFile] for epFile 1..8
-// (entry 0 is 0, so an empty en-passant file adds nothing).
+// CastlingRightKey[i][f] for castling right i (bit 1 << i) with its rook on file f, XORed over
+// the rights held (the board keeps the sums in castlingSetup.key); EnPassantKey[epFile] for
+// epFile 1..8 (entry 0 is 0, so an empty en-passant file adds nothing).
 inline constexpr std::array<SquareTable, 12> PieceKey = [] {
     std::array<SquareTable, 12> table{};
     for (int row = 0; row < 12; ++row)
@@ -274,12 +274,16 @@ inline constexpr std::uint64_t SideKey                      = tables_detail::Mix
 inline constexpr std::array<std::uint64_t, 4> CastleBaseKey = {
     tables_detail::MixedKey(769), tables_detail::MixedKey(770), tables_detail::MixedKey(771),
     tables_detail::MixedKey(772)};
-inline constexpr std::array<std::uint64_t, 16> CastleKey = [] {
-    std::array<std::uint64_t, 16> table{};
-    for (int rights = 0; rights < 16; ++rights)
-        for (int bit = 0; bit < 4; ++bit)
-            if (rights & (1 << bit))
-                table[rights] ^= CastleBaseKey[bit];
+// A right whose rook stands in its standard corner keeps CastleBaseKey, so standard positions
+// keep their keys; rooks on other files get keys of their own, so positions that differ only
+// in which rook may castle never share a key.
+inline constexpr std::array<std::array<std::uint64_t, 8>, 4> CastlingRightKey = [] {
+    std::array<std::array<std::uint64_t, 8>, 4> table{};
+    for (int right = 0; right < 4; ++right)
+        for (int file = 0; file < 8; ++file)
+            table[right][file] = file == (right < 2 ? 7 : 0)
+                                     ? CastleBaseKey[right]
+                                     : tables_detail::MixedKey(781 + 8 * right + file);
     return table;
 }();
 inline constexpr std::array<std::uint64_t, 9> EnPassantKey = [] {

@@ -44,7 +44,9 @@ inline constexpr Move NoMove   = 1;
 //   bits 15-17  0x38000   captured  type of the captured piece; Pawn for en passant
 //   bit  18     0x40000   EnPassantFlag
 //   bit  19     0x80000   DoubleStepFlag
-//   bit  20     0x100000  CastlingFlag   (written as the king's move e1g1, e8c8, ...)
+//   bit  20     0x100000  CastlingFlag   (to is the castling rook's square: the king "takes"
+//                                         its own rook, e1h1, e8a8, so any king and rook
+//                                         placement has one word with from != to)
 //   bit  21     0x200000  PromotionFlag
 //   bits 22-23  0xc00000  promotion  0 queen, 1 knight, 2 rook, 3 bishop
 //   bits 24-31            always 0
@@ -73,13 +75,33 @@ constexpr Move MakeMoveWord(int from, int to, int piece, int captured = NoPiece,
 }
 constexpr Move PromotionWord(int index) { return PromotionFlag | (static_cast<Move>(index) << 22); }
 
+// Where king and rook end in a castling move from `from` (the king's square) to `to` (the
+// rook's square): on the g and f files when the rook stands beyond the king towards file h,
+// on the c and d files otherwise, on the king's rank.
+constexpr int CastlingKingTo(int from, int to) { return (from & 56) + (to > from ? 6 : 2); }
+constexpr int CastlingRookTo(int from, int to) { return (from & 56) + (to > from ? 5 : 3); }
+
 // PromotionPiece[index]: the piece type a promotion index stands for ("qnrb").
 inline constexpr std::array<int, 4> PromotionPiece = {Queen, Knight, Rook, Bishop};
 
 static_assert(MakeMoveWord(36, 43, Pawn, Pawn, EnPassantFlag) == 0x49AE4);
-static_assert(MakeMoveWord(4, 6, King, NoPiece, CastlingFlag) == 0x106184);
-static_assert(MakeMoveWord(60, 58, King, NoPiece, CastlingFlag) == 0x106EBC);
+static_assert(MakeMoveWord(4, 7, King, NoPiece, CastlingFlag) == 0x1061C4);
+static_assert(MakeMoveWord(60, 56, King, NoPiece, CastlingFlag) == 0x106E3C);
 static_assert(MakeMoveWord(49, 56, Pawn, Rook, PromotionWord(1)) == 0x621E31);
+
+// Castling as set up by the FEN, fixed for the rest of the game: a right never comes back, and
+// its king and rook never move while it is held. Index i stands for the right with bit 1 << i
+// (White king side, Black king side, White queen side, Black queen side); entries of rights
+// the FEN did not give are unused.
+struct CastlingSetup {
+    std::array<std::uint8_t, 4> rook;    // the castling rook's square
+    std::array<Bitboard, 4> empty;       // must be empty: the squares king and rook cross or
+                                         // reach, except their own two
+    std::array<Bitboard, 4> kingPath;    // must not be attacked: the king's path, its
+                                         // destination included, its start excluded
+    std::array<std::uint8_t, 64> mask;   // mask[s]: the rights that survive a move from or to s
+    std::array<std::uint64_t, 16> key;   // key[rights]: the key share of a set of rights
+};
 
 struct Board {
     std::uint32_t historyCount;
@@ -96,6 +118,7 @@ struct Board {
     Bitboard occupiedDiag;     // rotated: bit (8*rank - 7*file) mod 64
     std::array<Bitboard, 2> colour;
     std::uint64_t hashKey;
+    CastlingSetup castlingSetup;
     // history[i]: key of the position in which the (i+1)-th move since set-up was made.
     std::array<std::uint64_t, HistoryCapacity> history;
 };

@@ -1,5 +1,6 @@
 #include "board/validate.h"
 
+#include "board/castling.h"
 #include "board/occupancy.h"
 #include "board/tables.h"
 
@@ -47,19 +48,11 @@ bool IsEnPassantLegal(const Board& board, int from, int to, Bitboard straightPin
     return !IsKingExposedByEnPassant(board, from, to, victim);
 }
 
+// `to` is the rook's square; the caller has checked that the side's king stands on `from`.
 bool IsCastlingLegal(const Board& board, int from, int to) {
-    const int side = board.sideToMove;
-    const int opp  = side ^ 1;
-    const int base = side == White ? 0 : 56;
-    if (from != base + 4)
-        return false;
-    if (to == base + 6)
-        return (board.castling & (1 << side)) && !(board.occupied & (Bitboard{0x60} << base)) &&
-               !IsSquareAttacked(board, opp, base + 5) && !IsSquareAttacked(board, opp, base + 6);
-    if (to == base + 2)
-        return (board.castling & (4 << side)) && !(board.occupied & (Bitboard{0x0e} << base)) &&
-               !IsSquareAttacked(board, opp, base + 2) && !IsSquareAttacked(board, opp, base + 3);
-    return false;
+    const int index = CastlingIndex(board.sideToMove, from, to);
+    return (board.castling & (1 << index)) && board.castlingSetup.rook[index] == to &&
+           CanCastle(board, index);
 }
 
 } // namespace

@@ -73,6 +73,7 @@ struct EngineOptions {
     std::int32_t hashMegabytes = 16;
     std::int32_t multiPv = 1;
     RateOfPlay rateOfPlay = NormalRate;
+    bool chess960 = false; // castling is written and read as the king taking its rook
 };
 
 // Fixed at construction; no option changes them. Depths are in plies.

@@ -33,7 +33,7 @@ std::int32_t saturate(std::int64_t value) {
 bool isSameMove(Move a, Move b) {
     if (MoveFrom(a) != MoveFrom(b) || MoveTo(a) != MoveTo(b))
         return false;
-    if ((a & PromotionFlag) != (b & PromotionFlag))
+    if ((a & (PromotionFlag | CastlingFlag)) != (b & (PromotionFlag | CastlingFlag)))
         return false;
     return !(a & PromotionFlag) || MovePromotion(a) == MovePromotion(b);
 }

@@ -45,7 +45,7 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-void readSearchMoves(const char* text, const Board& board, MoveList& list) {
+void readSearchMoves(const char* text, const Board& board, bool chess960, MoveList& list) {
     const char* found = std::strstr(text, "searchmoves");
     if (found == nullptr || std::strlen(found) < 12)
         return;
@@ -59,23 +59,23 @@ void readSearchMoves(const char* text, const Board& board, MoveList& list) {
         while (*cursor != '\0' && *cursor != '\n' && *cursor != '\r' && !IsBlank(*cursor))
             ++cursor;
         const std::string_view token(start, static_cast<std::size_t>(cursor - start));
-        const Move move = parseMoveText(token, board);
+        const Move move = parseMoveText(token, board, chess960);
         if (move > NoMove && list.count < MaxMoves)
             list.moves[list.count++] = move;
     }
 }
 
-void appendMoveText(char* line, std::size_t capacity, Move move) {
+void appendMoveText(char* line, std::size_t capacity, Move move, bool chess960) {
     const std::size_t used = std::strlen(line);
     if (move <= NoMove)
-        std::snprintf(line + used, capacity - used, "%s", moveToText(move).data());
+        std::snprintf(line + used, capacity - used, "%s", moveToText(move, chess960).data());
     else
-        std::snprintf(line + used, capacity - used, "%s ", moveToText(move).data());
+        std::snprintf(line + used, capacity - used, "%s ", moveToText(move, chess960).data());
 }
 
 } // namespace
 
-SearchLimits parseGoText(const char* text, const Board& board) {
+SearchLimits parseGoText(const char* text, const Board& board, bool chess960) {
     SearchLimits limits;
     limits.wtime     = readNumberAfter(text, "wtime", 6);
     limits.btime     = readNumberAfter(text, "btime", 6);
@@ -93,39 +93,40 @@ SearchLimits parseGoText(const char* text, const Board& board) {
     if (std::strstr(text, "depth") != nullptr && limits.depth < 1)
         limits.depth = 1;
     limits.searchmoves.count = 0;
-    readSearchMoves(text, board, limits.searchmoves);
+    readSearchMoves(text, board, chess960, limits.searchmoves);
     return limits;
 }
 
-void printBestMove(const PlyRecord& root) {
+void printBestMove(const PlyRecord& root, bool chess960) {
     char line[64] = "bestmove ";
     if (root.pvLength == 0) {
         std::fputs("bestmove 0000\n", stdout);
         return;
     }
-    appendMoveText(line, sizeof line, root.pv[0]);
+    appendMoveText(line, sizeof line, root.pv[0], chess960);
     if (root.pvLength >= 2) {
         std::strcat(line, " ponder ");
-        appendMoveText(line, sizeof line, root.pv[1]);
+        appendMoveText(line, sizeof line, root.pv[1], chess960);
     }
     std::strcat(line, "\n");
     std::fputs(line, stdout);
 }
 
-void handleGo(const OptionTable&, const char* text, Board& board, SearchState& state) {
+void handleGo(const OptionTable& options, const char* text, Board& board, SearchState& state) {
+    const bool chess960 = isChess960(options);
     const char* command = text;
     while (IsBlank(*command))
         ++command;
     if (std::strncmp(command, "perft", 5) == 0) {
-        handlePerft(command + 5, board);
+        handlePerft(command + 5, board, chess960);
         return;
     }
     // The shell's hooks unless the owner of the state installed its own.
     if (state.hooks.setUp == nullptr)
         installSearchHooks(state);
-    const SearchLimits limits = parseGoText(text, board);
+    const SearchLimits limits = parseGoText(text, board, chess960);
     RootSearch(state, board, limits);
-    printBestMove(state.plies[0]);
+    printBestMove(state.plies[0], chess960);
 }
 
 } // namespace tarvo

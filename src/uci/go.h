@@ -15,12 +15,14 @@ void handleGo(const OptionTable& table, const char* text, Board& board, SearchSt
 
 // The limits a go text asks for: each numeric keyword at its first occurrence, "ponder" and
 // "infinite" anywhere, and the move tokens after "searchmoves" as move words on `board`
-// (tokens that are not coordinate text are dropped; legality is left to the search set-up).
-SearchLimits parseGoText(const char* text, const Board& board);
+// (tokens that are not coordinate text are dropped; legality is left to the search set-up),
+// castling read as the king taking its rook when `chess960` is set.
+SearchLimits parseGoText(const char* text, const Board& board, bool chess960);
 
 // The bestmove line for the root's line in `root`: "bestmove e2e4 \n", with " ponder e7e5 "
 // before the newline when the line has a second move, and "bestmove 0000\n" (the protocol's
-// null move) when the line is empty because the root had no legal move.
-void printBestMove(const PlyRecord& root);
+// null move) when the line is empty because the root had no legal move. With `chess960`,
+// castling is written as the king taking its rook.
+void printBestMove(const PlyRecord& root, bool chess960);
 
 } // namespace tarvo

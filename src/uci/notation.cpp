@@ -19,7 +19,7 @@ int distance(int from, int to) {
 
 } // namespace
 
-Move parseMoveText(std::string_view token, const Board& board) {
+Move parseMoveText(std::string_view token, const Board& board, bool chess960) {
     if (token.size() < 4 || token.size() > 5)
         return NullMove;
     const int from = squareOf(token[0], token[1]);
@@ -41,19 +41,27 @@ Move parseMoveText(std::string_view token, const Board& board) {
         } else if (step == 16) {
             flags |= DoubleStepFlag;
         }
+    } else if (moving == King && chess960) {
+        if (board.pieces[Rook] & board.colour[board.sideToMove] & (Bitboard{1} << to)) {
+            flags |= CastlingFlag;
+            captured = NoPiece;
+        }
     } else if (moving == King && distance(from, to) == 2) {
+        // Standard castling rooks stand in the corners.
         flags |= CastlingFlag;
+        return MakeMoveWord(from, (from & 56) + (to > from ? 7 : 0), King, NoPiece, flags);
     }
     return MakeMoveWord(from, to, moving, captured, flags);
 }
 
-MoveText moveToText(Move move) {
+MoveText moveToText(Move move, bool chess960) {
     if (move == NullMove)
         return {'n', 'u', 'l', 'l', '\0', '\0'};
     if (move == NoMove)
         return {'n', 'o', 'n', 'e', '\0', '\0'};
     const int from = MoveFrom(move);
-    const int to   = MoveTo(move);
+    const int to =
+        (move & CastlingFlag) && !chess960 ? CastlingKingTo(from, MoveTo(move)) : MoveTo(move);
     MoveText text{};
     text[0] = static_cast<char>('a' + (from & 7));
     text[1] = static_cast<char>('1' + (from >> 3));

@@ -76,6 +76,13 @@ int readDecimal(const char* text) {
 
 } // namespace
 
+bool isChess960(const OptionTable& table) {
+    for (int i = 0; i < table.count; ++i)
+        if (std::strcmp(table.entries[i].name.data(), "UCI_Chess960") == 0)
+            return std::strcmp(table.entries[i].value.data(), "true") == 0;
+    return false;
+}
+
 int hashTableMegabytes(int requested) {
     int size  = requested < HashMinimum   ? HashMinimum
                 : requested > HashMaximum ? HashMaximum
@@ -154,6 +161,8 @@ void applyOptions(OptionTable& table, SearchState& state) {
         if (std::strstr(text, "fast"))
             state.options.rateOfPlay = FastRate;
     }
+    if (findOption(table, "UCI_Chess960"))
+        state.options.chess960 = isChess960(table);
 }
 
 } // namespace tarvo

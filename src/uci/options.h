@@ -49,9 +49,12 @@ void setOption(OptionTable& table, std::string_view name, std::string_view value
 
 // Turns the table's texts into EngineOptions: MultiPV (brought into 1..16), Hash (the
 // transposition table is rebuilt, and so emptied, only when the requested size changes),
-// Rate of play. A pressed Clear Hash empties the table. Options missing from the table, as
-// before the first `uci`, are left as they are.
+// Rate of play, UCI_Chess960. A pressed Clear Hash empties the table. Options missing from the
+// table, as before the first `uci`, are left as they are.
 void applyOptions(OptionTable& table, SearchState& state);
+
+// Whether the table's UCI_Chess960 is "true": Fischer random positions and castling notation.
+bool isChess960(const OptionTable& table);
 
 // Megabytes of transposition table for a requested Hash value: 8..256, then rounded down to
 // a power of two.

@@ -32,11 +32,11 @@ void Append(LineBuffer& line, const char* format, ...) {
 }
 
 // A move followed by one blank; the reserved words stand alone.
-void AppendMove(LineBuffer& line, Move move) {
+void AppendMove(LineBuffer& line, Move move, bool chess960) {
     if (move <= NoMove)
         Append(line, "%s", move == NullMove ? "null" : "none");
     else
-        Append(line, "%s ", moveToText(move).data());
+        Append(line, "%s ", moveToText(move, chess960).data());
 }
 
 void Write(const LineBuffer& line) {
@@ -115,7 +115,7 @@ void printLines(const SearchState& state) {
             Append(line, "score mate %d time %d nodes %llu nps %d pv ", mateDistance(score),
                    table.time[slot], nodes, nps);
         for (int i = 0; i < table.length[slot]; ++i)
-            AppendMove(line, table.lineMoves[slot][i]);
+            AppendMove(line, table.lineMoves[slot][i], state.options.chess960);
         Append(line, "\n");
         Write(line);
     }
@@ -137,7 +137,7 @@ void printCurrentMove(SearchState& state, Move move, int number) {
         return;
     LineBuffer line;
     Append(line, "info currmove ");
-    AppendMove(line, move);
+    AppendMove(line, move, state.options.chess960);
     Append(line, "currmovenumber %d\n", number);
     Write(line);
 }

@@ -13,7 +13,7 @@
 
 namespace tarvo {
 
-void handlePerft(const char* text, Board& board) {
+void handlePerft(const char* text, Board& board, bool chess960) {
     int depth = std::atoi(text);
     // Each ply adds a key to the history; a search line never goes deeper than MaxPly either.
     if (depth > MaxPly)
@@ -36,7 +36,7 @@ void handlePerft(const char* text, Board& board) {
                 staged ? PerftStaged(board, depth - 1) : Perft(board, depth - 1);
             UnmakeMove(board, moves.moves[i], undo);
             total += count;
-            std::printf("%s: %" PRIu64 "\n", moveToText(moves.moves[i]).data(), count);
+            std::printf("%s: %" PRIu64 "\n", moveToText(moves.moves[i], chess960).data(), count);
         }
     }
     std::printf("\nNodes searched: %" PRIu64 "\n", total);

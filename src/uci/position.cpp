@@ -32,15 +32,16 @@ void compactHistory(Board& board) {
     board.historyCount = KeptHistory;
 }
 
-// The legal move the token names, or NullMove. Moves are matched by squares and promotion
-// piece; the generated word is the one played, so its flags are exactly the generator's.
-Move findLegalMove(std::string_view token, const Board& board) {
+// The legal move the token names, or NullMove. Moves are matched by squares, promotion piece
+// and castling flag (so e1h1 castles only in Fischer random notation); the generated word is
+// the one played, so its flags are exactly the generator's.
+Move findLegalMove(std::string_view token, const Board& board, bool chess960) {
     if (token.size() > MaxMoveTokenLength)
         return NullMove;
-    const Move parsed = parseMoveText(token, board);
+    const Move parsed = parseMoveText(token, board, chess960);
     if (parsed == NullMove)
         return NullMove;
-    constexpr Move Identity = FromMask | ToMask | PromotionFlag | PromotionMask;
+    constexpr Move Identity = FromMask | ToMask | PromotionFlag | PromotionMask | CastlingFlag;
     MoveList legal;
     GenerateLegalMoves(board, legal);
     for (std::uint32_t i = 0; i < legal.count; ++i)
@@ -80,10 +81,11 @@ bool extractFen(const char* text, std::size_t end, char (&fen)[FenCapacity]) {
 
 } // namespace
 
-void handlePosition(const OptionTable&, const char* text, Board& board) {
-    const char* moves = std::strstr(text, "moves ");
+void handlePosition(const OptionTable& options, const char* text, Board& board) {
+    const bool chess960 = isChess960(options);
+    const char* moves   = std::strstr(text, "moves ");
     if (std::strstr(text, "startpos")) {
-        SetFromFen(board, StartFen);
+        SetFromFen(board, StartFen, nullptr, chess960);
     } else {
         // The blank in front of "moves" ends the FEN.
         const std::size_t end =
@@ -95,7 +97,7 @@ void handlePosition(const OptionTable&, const char* text, Board& board) {
             return;
         }
         const char* reason = nullptr;
-        if (!SetFromFen(board, fen, &reason)) {
+        if (!SetFromFen(board, fen, &reason, chess960)) {
             if (!reason)
                 reason = "unreadable";
             else if (std::strncmp(reason, "fen: ", 5) == 0)
@@ -120,7 +122,7 @@ void handlePosition(const OptionTable&, const char* text, Board& board) {
         cursor = tokenEnd;
 
         compactHistory(board);
-        const Move move = findLegalMove(token, board);
+        const Move move = findLegalMove(token, board, chess960);
         if (move == NullMove) {
             reportIllegalMove(token);
             return;

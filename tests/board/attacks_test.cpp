@@ -100,6 +100,8 @@ TEST(StaticExchange, WorkedExchanges) {
         {"4k3/8/8/3p4/8/N7/8/4K3 w - - 0 1", "a3c4", -310},
         {"4k3/8/8/3p4/8/NP6/8/4K3 w - - 0 1", "a3c4", -210},
         {"3rk3/8/8/3pP3/8/8/8/3RK3 w - d6 0 1", "e5d6", 100},
+        // Castling lands the king beside its rook, never on it, whatever attacks the rook.
+        {"4k2r/8/8/8/8/8/8/4K2R w K - 0 1", "e1g1", 0},
     };
     for (const auto& c : cases) {
         const Board board = test::BoardFrom(c.fen);

@@ -54,12 +54,48 @@ TEST(GenerateLegalMoves, EncodesTheWorkedMoveWords) {
         Move word;
     } cases[] = {
         {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "e5d6", 0x49AE4},
-        {"4k3/8/8/8/8/8/8/4K2R w K - 0 1", "e1g1", 0x106184},
-        {"r3k3/8/8/8/8/8/8/4K3 b q - 0 1", "e8c8", 0x106EBC},
+        {"4k3/8/8/8/8/8/8/4K2R w K - 0 1", "e1g1", 0x1061C4},
+        {"r3k3/8/8/8/8/8/8/4K3 b q - 0 1", "e8c8", 0x106E3C},
         {"r3k3/1P6/8/8/8/8/8/4K3 w - - 0 1", "b7a8n", 0x621E31},
     };
     for (const auto& c : cases)
         EXPECT_EQ(test::FindMove(BoardFrom(c.fen), c.text), c.word) << c.text;
+}
+
+// Fischer random castling (written king takes rook): king and rook end on g1 and f1 or c1 and
+// d1 whatever their start, and the position reached is the one its FEN sets up, key included.
+TEST(GenerateLegalMoves, CastlesFromAnyPlacement) {
+    const struct {
+        const char *fen, *castlings, *reached;
+    } cases[] = {
+        {test::Chess960CornerFens[0], "g1h1", "1r4kr/8/8/8/8/8/8/5RK1 b k - 1 1"},
+        {test::Chess960CornerFens[1], "f1g1", "4k3/8/8/8/8/8/r7/5RK1 b - - 1 1"},
+        {test::Chess960CornerFens[2], "e1f1", "rk6/8/8/8/8/8/8/5RK1 b q - 1 1"},
+        {test::Chess960CornerFens[3], "", nullptr},
+        {test::Chess960CornerFens[4], "c8b8", "2kr4/8/8/8/8/8/1P6/QK5R w K - 1 1"},
+        {"6k1/8/8/8/8/8/8/1K5R w K - 0 1", "b1h1", "6k1/8/8/8/8/8/8/5RK1 b - - 1 1"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "e1h1 e1a1", "r3k2r/8/8/8/8/8/8/R4RK1 b kq - 1 1"},
+        // Only the king's squares must be safe; the rook may cross an attacked one.
+        {"1r4k1/8/8/8/8/8/8/R3K3 w Q - 0 1", "e1a1", "1r4k1/8/8/8/8/8/8/2KR4 b - - 1 1"},
+        {"4r1k1/8/8/8/8/8/8/1K5R w K - 0 1", "", nullptr}, // e1 on the king's path
+        {"4k3/8/8/8/8/8/8/5BKR w K - 0 1", "", nullptr},   // the rook's destination is taken
+        {"4k3/8/8/8/8/8/8/RN2K3 w Q - 0 1", "", nullptr},  // so is a square on its path
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fen);
+        Board board = BoardFrom(c.fen, true);
+        std::vector<Move> castlings;
+        for (const Move move : test::LegalMoves(board))
+            if (move & CastlingFlag)
+                castlings.push_back(move);
+        EXPECT_EQ(test::Texts(castlings, true), c.castlings);
+        if (castlings.empty())
+            continue;
+        UndoInfo undo;
+        MakeMove(board, castlings[0], undo);
+        EXPECT_EQ(WriteFen(board), c.reached);
+        EXPECT_EQ(board.hashKey, BoardFrom(c.reached, true).hashKey);
+    }
 }
 
 // In check: the evasions; otherwise the captures, then the quiet moves. Checkers are the enemy

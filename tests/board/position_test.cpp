@@ -22,10 +22,10 @@ TEST(SetFromFen, ReadsTheGameState) {
         {"4k3/8/8/8/8/8/8/4K3 b - - 45 80", Black, 0, 0},  // the clock is not read
         {"4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1", Black, 0, 5}, // kept without a capturer
         {"4k3/8/8/8/4P3/8/8/4K3 b - x3 0 1", Black, 0, 0},
-        // Rights need king and rook of their colour at home; letters other than KQkq are ignored.
+        // Rights need king and rook of their colour at home; file letters name the rook.
         {"r2k3r/8/8/8/8/8/8/R3K3 w KQkq - 0 1", White, WhiteQueenSide, 0},
         {"4k3/8/8/8/8/8/8/r3K2R w KQ - 0 1", White, WhiteKingSide, 0},
-        {"r3k2r/8/8/8/8/8/8/R3K2R w AHk - 0 1", White, BlackKingSide, 0},
+        {"r3k2r/8/8/8/8/8/8/R3K2R w AHk - 0 1", White, 7, 0},
         {"  4k3/8/8/8/8/8/8/4K2R   b   K   -  0 1", Black, WhiteKingSide, 0},
     };
     for (const auto& c : cases) {
@@ -41,6 +41,45 @@ TEST(SetFromFen, ReadsTheGameState) {
     }
     EXPECT_EQ(BoardFrom("4k3/8/8/8/4P3/8/8/4K3 b - e3 0 1").hashKey,
               BoardFrom("4k3/8/8/8/4P3/8/8/4K3 b - - 0 1").hashKey ^ EnPassantKey[5]);
+}
+
+// X-FEN and Shredder-FEN castling fields, written back in X-FEN: a file letter only where KQkq
+// would name another rook. Standard chess reads file letters too but keeps only standard rights.
+TEST(SetFromFen, ReadsFischerRandomCastling) {
+    const struct {
+        const char* fen;
+        bool chess960;
+        int castling;
+        const char* written;
+    } cases[] = {
+        {StartFen, true, 15, "KQkq"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R w HAha - 0 1", false, 15, "KQkq"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R w Hkq - 0 1", true, 11, "Kkq"},
+        {"rr2k2r/8/8/8/8/8/8/RR2K2R w KBkb - 0 1", true, 15, "KBkb"},
+        {"rr2k2r/8/8/8/8/8/8/RR2K2R w KBkb - 0 1", false, 3, "Kk"},
+        {"1r2kr2/8/8/8/8/8/8/3K1R2 w Ffb - 0 1", true, 11, "Kkq"},
+        {"2krbrnb/pp1pppn1/2pq4/7p/2P4P/PP3NP1/3PPP2/1RKNB1RB w B - 1 9", true, 4, "Q"},
+        {"2krbrnb/pp1pppn1/2pq4/7p/2P4P/PP3NP1/3PPP2/1RKNB1RB w B - 1 9", false, 0, "-"},
+        // Dropped: no rook on the wing or file named, a king off its back rank.
+        {"4k3/8/8/8/8/8/8/4K3 w KQkq - 0 1", true, 0, "-"},
+        {"4k3/8/8/8/8/8/8/R3K2R w GCe - 0 1", true, 0, "-"},
+        {"4k3/8/8/8/8/8/4K3/R6R w KQ - 0 1", true, 0, "-"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fen);
+        const Board board = BoardFrom(c.fen, c.chess960);
+        EXPECT_EQ(board.castling, c.castling);
+        std::istringstream fields(WriteFen(board));
+        std::string placement, side, castling;
+        fields >> placement >> side >> castling;
+        EXPECT_EQ(castling, c.written);
+    }
+    // Which rook may castle is part of the key.
+    const char* outer = "4k3/8/8/8/8/8/8/RR2K3 w Q - 0 1";
+    EXPECT_NE(BoardFrom(outer, true).hashKey,
+              BoardFrom("4k3/8/8/8/8/8/8/RR2K3 w B - 0 1", true).hashKey);
+    EXPECT_EQ(BoardFrom(outer, true).hashKey,
+              BoardFrom("4k3/8/8/8/8/8/8/RR2K3 w A - 0 1", true).hashKey);
 }
 
 TEST(SetFromFen, RefusesUnplayableTextsAndKeepsTheBoard) {

@@ -1,7 +1,10 @@
 // The built engine through a pipe, as a chess interface drives it.
 
 #include "board/fen.h"
+#include "board/make_move.h"
+#include "board/movegen.h"
 #include "e2e/engine_process.h"
+#include "uci/notation.h"
 
 #include <algorithm>
 #include <chrono>
@@ -334,6 +337,48 @@ TEST_F(Engine, SearchesAnswerWithTheirBestMove) {
     engine.closeInput();
     EXPECT_EQ(engine.waitForExit(), 0);
     EXPECT_EQ(Count(engine.readUntil("bestmove", 1000), "bestmove"), 0);
+}
+
+// A Fischer random game: the engine castles as the king taking its rook (here the only mate,
+// a castling whose king does not move), and a game played move by move stays legal, each
+// bestmove checked against the generator's moves written the same way.
+TEST_F(Engine, FischerRandomGamesCastleAsKingTakesRook) {
+    engine.send("uci");
+    engine.readUntil("uciok");
+    engine.send("setoption name UCI_Chess960 value true");
+    const Lines mate = search("fen 4rkr1/4p1p1/8/8/8/8/8/6KR w K - 0 1", "go depth 4");
+    EXPECT_NE(LastBestLine(mate).find("score mate 1 "), std::string::npos);
+    EXPECT_EQ(Last(mate), "bestmove g1h1 ");
+
+    const std::string start = "bqnb1rkr/pp3ppp/3ppn2/2p5/5P2/P2P4/NPP1P1PP/BQ1BNRKR w HFhf - 2 9";
+    Board board{};
+    ASSERT_TRUE(SetFromFen(board, start.c_str(), nullptr, true));
+    std::string moves;
+    int castlings = 0;
+    for (int ply = 0; ply < 24; ++ply) {
+        const Lines lines      = search("fen " + start + moves, "go depth 3");
+        const std::string best = BestMove(lines);
+        MoveList legal;
+        GenerateLegalMoves(board, legal);
+        if (legal.count == 0) {
+            EXPECT_EQ(Last(lines), "bestmove 0000");
+            break;
+        }
+        Move played = NoMove;
+        for (std::uint32_t i = 0; i < legal.count; ++i)
+            if (moveToText(legal.moves[i], true).data() == best)
+                played = legal.moves[i];
+        ASSERT_NE(played, NoMove) << "ply " << ply << ": " << Last(lines);
+        castlings += (played & CastlingFlag) != 0;
+        UndoInfo undo;
+        MakeMove(board, played, undo);
+        moves += (moves.empty() ? " moves " : " ") + best;
+    }
+    engine.send("position fen " + start + moves);
+    const Lines shown = diagram();
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[shown.size() - 2], "Fen: " + WriteFen(board));
+    EXPECT_GE(castlings, 1);
 }
 
 TEST_F(Engine, QuitDuringASearchEndsWithoutBestMove) {

@@ -28,9 +28,10 @@ struct SuiteLine {
     std::vector<std::pair<int, std::uint64_t>> counts; // (depth, leaf count)
 };
 
-inline std::vector<SuiteLine> ReadPerftSuite() {
+// A suite of tests/data: perft.epd (standard chess) or perft960.epd (Fischer random).
+inline std::vector<SuiteLine> ReadPerftSuite(const std::string& name = "perft.epd") {
     std::vector<SuiteLine> lines;
-    std::ifstream in(TARVO_TEST_DATA "/perft.epd");
+    std::ifstream in(TARVO_TEST_DATA "/" + name);
     for (std::string text; std::getline(in, text);) {
         const auto semicolon = text.find(';');
         if (semicolon == std::string::npos)
@@ -58,6 +59,15 @@ inline constexpr const char* CornerFens[] = {
     "5q1k/6b1/8/3pP3/8/8/1K6/8 w - d6 0 1", // pinned pawn may not take off its diagonal
 };
 
+// Fischer random castling corners, each with its right: the king does not move (g1), king and
+// rook swap (f1, g1), the rook already stands on its destination (f1), the queen-side rook on
+// b1 shields c1 from a rook on a1, and a castling king crossing the whole rank.
+inline constexpr const char* Chess960CornerFens[] = {
+    "1r4kr/8/8/8/8/8/8/6KR w Kk - 0 1",   "4k3/8/8/8/8/8/r7/5KR1 w K - 0 1",
+    "rk6/8/8/8/8/8/8/4KR2 w Kq - 0 1",    "4k3/8/8/8/8/8/8/rRK5 w Q - 0 1",
+    "1rk5/8/8/8/8/8/1P6/QK5R b Hb - 0 1",
+};
+
 // Plies walked from every position by the property tests: fewer under the sanitizers.
 #ifdef TARVO_SANITIZED
 inline constexpr int WalkPlies = 2;
@@ -80,40 +90,51 @@ template <typename Visit> void WalkFrom(Board& board, int plies, Visit& visit) {
 }
 
 // Calls visit(Board&) for every position up to `plies` plies from every suite line and corner
-// position, repeats included.
+// position, repeats included, and from every eighth line of the Fischer random suite and its
+// corner positions.
 template <typename Visit> void WalkSuite(int plies, Visit visit) {
-    std::vector<std::string> starts;
+    std::vector<std::pair<std::string, bool>> starts; // FEN, Fischer random
     for (const SuiteLine& line : ReadPerftSuite())
-        starts.push_back(line.fen);
-    starts.insert(starts.end(), std::begin(CornerFens), std::end(CornerFens));
+        starts.emplace_back(line.fen, false);
+    for (const char* fen : CornerFens)
+        starts.emplace_back(fen, false);
+    const std::vector<SuiteLine> random = ReadPerftSuite("perft960.epd");
+    for (std::size_t i = 0; i < random.size(); i += 8)
+        starts.emplace_back(random[i].fen, true);
+    for (const char* fen : Chess960CornerFens)
+        starts.emplace_back(fen, true);
     static Board board;
-    for (const std::string& fen : starts) {
-        EXPECT_TRUE(SetFromFen(board, fen.c_str())) << fen;
+    for (const auto& [fen, chess960] : starts) {
+        EXPECT_TRUE(SetFromFen(board, fen.c_str(), nullptr, chess960)) << fen;
         WalkFrom(board, plies, visit);
     }
 }
 
-inline Board BoardFrom(const char* fen) {
+inline Board BoardFrom(const char* fen, bool chess960 = false) {
     Board board{};
     const char* reason = "";
-    EXPECT_TRUE(SetFromFen(board, fen, &reason)) << fen << ": " << reason;
+    EXPECT_TRUE(SetFromFen(board, fen, &reason, chess960)) << fen << ": " << reason;
     return board;
 }
 
-inline std::string MoveText(Move move) {
+// Castling as the king's move (e1g1), or with `chess960` as the king taking its rook (e1h1).
+inline std::string MoveText(Move move, bool chess960 = false) {
     const auto square = [](int s) {
         return std::string{char('a' + (s & 7)), char('1' + (s >> 3))};
     };
-    std::string text = square(MoveFrom(move)) + square(MoveTo(move));
+    const int from = MoveFrom(move);
+    const int to =
+        (move & CastlingFlag) && !chess960 ? CastlingKingTo(from, MoveTo(move)) : MoveTo(move);
+    std::string text = square(from) + square(to);
     if (move & PromotionFlag)
         text += "qnrb"[MovePromotion(move)];
     return text;
 }
 
-inline std::string Texts(const std::vector<Move>& moves) {
+inline std::string Texts(const std::vector<Move>& moves, bool chess960 = false) {
     std::string text;
     for (const Move move : moves)
-        text.append(text.empty() ? "" : " ").append(MoveText(move));
+        text.append(text.empty() ? "" : " ").append(MoveText(move, chess960));
     return text;
 }
 
@@ -129,9 +150,9 @@ inline std::vector<Move> LegalMoves(const Board& board) {
 }
 
 // The legal move with this text, or NoMove.
-inline Move FindMove(const Board& board, const std::string& text) {
+inline Move FindMove(const Board& board, const std::string& text, bool chess960 = false) {
     for (const Move move : LegalMoves(board))
-        if (MoveText(move) == text)
+        if (MoveText(move, chess960) == text)
             return move;
     return NoMove;
 }
@@ -143,7 +164,8 @@ inline ::testing::AssertionResult SameBoard(const Board& a, const Board& b) {
         a.kingSquare != b.kingSquare || a.halfmoveClock != b.halfmoveClock ||
         a.pieces != b.pieces || a.occupied != b.occupied || a.occupiedFiles != b.occupiedFiles ||
         a.occupiedAntiDiag != b.occupiedAntiDiag || a.occupiedDiag != b.occupiedDiag ||
-        a.colour != b.colour || a.hashKey != b.hashKey)
+        a.colour != b.colour || a.hashKey != b.hashKey ||
+        a.castlingSetup.mask != b.castlingSetup.mask || a.castlingSetup.key != b.castlingSetup.key)
         return ::testing::AssertionFailure()
                << "boards differ: " << WriteFen(a) << " / " << WriteFen(b);
     for (std::uint32_t i = 0; i < a.historyCount && i < HistoryCapacity; ++i)

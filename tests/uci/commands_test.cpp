@@ -11,6 +11,7 @@
 #include "uci/notation.h"
 #include "uci/options.h"
 #include "uci/output.h"
+#include "uci/perft_command.h"
 #include "uci/position.h"
 #include "uci/stdio_pipes.h"
 
@@ -27,8 +28,12 @@ namespace {
 using pipes::Output;
 using test::BoardFrom;
 
-std::string Text(Move move) {
-    return moveToText(move).data();
+std::string Text(Move move, bool chess960 = false) {
+    return moveToText(move, chess960).data();
+}
+
+constexpr Move Castling(int king, int rook) {
+    return MakeMoveWord(king, rook, King, NoPiece, CastlingFlag);
 }
 
 TEST(Notation, ParsesTheWorkedExamples) {
@@ -39,10 +44,11 @@ TEST(Notation, ParsesTheWorkedExamples) {
         const char* text;
         Move word;
     } cases[] = {
-        {castles, "e1g1", 0x106184},
-        {castles, "e1c1", MakeMoveWord(4, 2, King, NoPiece, CastlingFlag)},
+        {castles, "e1g1", 0x1061C4},
+        {castles, "e1c1", Castling(4, 0)},
         {castles, "e1f1", MakeMoveWord(4, 5, King)},
-        {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "e8c8", 0x106EBC},
+        {castles, "e1h1", MakeMoveWord(4, 7, King, Rook)}, // no castling word: refused later
+        {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "e8c8", 0x106E3C},
         {"4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1", "e5d6", 0x49AE4},
         {"4k3/8/3n4/3pP3/8/8/8/4K3 w - - 0 1", "e5d6", MakeMoveWord(36, 43, Pawn, Knight)},
         {StartFen, "e2e4", MakeMoveWord(12, 28, Pawn, NoPiece, DoubleStepFlag)},
@@ -53,12 +59,40 @@ TEST(Notation, ParsesTheWorkedExamples) {
         {promote, "b7b8N", MakeMoveWord(49, 57, Pawn)}, // only lower-case letters promote
     };
     for (const auto& c : cases)
-        EXPECT_EQ(parseMoveText(c.text, BoardFrom(c.fen)), c.word) << c.fen << " " << c.text;
+        EXPECT_EQ(parseMoveText(c.text, BoardFrom(c.fen), false), c.word) << c.fen << " " << c.text;
     for (const char* token : {"", "e2", "e2e", "0000", "e9e4", "i2i4", "E2E4", "e2e4qq"})
-        EXPECT_EQ(parseMoveText(token, BoardFrom(StartFen)), NullMove) << token;
+        EXPECT_EQ(parseMoveText(token, BoardFrom(StartFen), false), NullMove) << token;
     EXPECT_EQ(Text(NullMove), "null");
     EXPECT_EQ(Text(NoMove), "none");
     EXPECT_EQ(Text(MakeMoveWord(52, 60, Pawn, NoPiece, PromotionWord(0))), "e7e8q");
+}
+
+// With UCI_Chess960 castling is the king taking its own rook, both ways; other moves read and
+// write as in standard chess.
+TEST(Notation, FischerRandomCastlingIsKingTakesRook) {
+    const char* castles = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1";
+    const char* inner   = "2krbrnb/pp1pppn1/2pq4/7p/2P4P/PP3NP1/3PPP2/1RKNB1RB w B - 1 9";
+    const struct {
+        const char* fen;
+        const char* text;
+        Move word;
+        const char* standardText; // how standard notation writes the same word
+    } cases[] = {
+        {castles, "e1h1", Castling(4, 7), "e1g1"},
+        {castles, "e1a1", Castling(4, 0), "e1c1"},
+        {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "e8a8", Castling(60, 56), "e8c8"},
+        {inner, "c1b1", Castling(2, 1), "c1c1"},
+        {"4k3/8/8/8/8/8/8/5KR1 w G - 0 1", "f1g1", Castling(5, 6), "f1g1"},
+        {castles, "e1g1", MakeMoveWord(4, 6, King), "e1g1"}, // no castling word: refused later
+        {castles, "e1f1", MakeMoveWord(4, 5, King), "e1f1"},
+        {inner, "c4c5", MakeMoveWord(26, 34, Pawn), "c4c5"},
+    };
+    for (const auto& c : cases) {
+        const Board board = BoardFrom(c.fen, true);
+        EXPECT_EQ(parseMoveText(c.text, board, true), c.word) << c.fen << " " << c.text;
+        EXPECT_EQ(Text(c.word, true), c.text);
+        EXPECT_EQ(Text(c.word, false), c.standardText);
+    }
 }
 
 TEST(Position, SetsBoardsAndRefusesWithOneLine) {
@@ -105,6 +139,42 @@ TEST(Position, SetsBoardsAndRefusesWithOneLine) {
     for (const std::string token : {"e2e4x1", "e2e4q", "e1g1", "e7e5", "0000", "e2", "z9z9"})
         run("startpos moves " + token + " d2d4\n", "info string illegal move " + token + "\n",
             StartFen);
+}
+
+// UCI_Chess960 reads Fischer random FENs and castling as the king taking its rook; standard
+// chess refuses that form, and Fischer random refuses the king's two-square step.
+TEST(Position, FischerRandomCastlingAndItsRefusals) {
+    OptionTable standard, chess960;
+    Output([&] {
+        printOptions(standard);
+        printOptions(chess960);
+    });
+    setOption(chess960, "UCI_Chess960", "true");
+    const std::string castles = "fen r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1 moves ";
+    const std::string random  = "fen 1r4kr/8/8/8/8/8/8/Q4RK1 w Fk - 0 1 moves ";
+    const struct {
+        const OptionTable& table;
+        std::string text, output, fen;
+    } cases[] = {
+        {chess960, castles + "e1h1 e8a8\n", "", "2kr3r/8/8/8/8/8/8/R4RK1 w - - 2 1"},
+        {chess960, castles + "e1g1\n", "info string illegal move e1g1\n",
+         "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"},
+        {standard, castles + "e1h1\n", "info string illegal move e1h1\n",
+         "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"},
+        {chess960, random + "g1f1 g8h8\n", "", "1r3rk1/8/8/8/8/8/8/Q1KR4 w - - 2 1"},
+        {chess960, "startpos moves e2e4\n", "",
+         "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1"},
+    };
+    for (const auto& c : cases) {
+        Board board            = BoardFrom(StartFen);
+        const std::string said = Output([&] { handlePosition(c.table, c.text.c_str(), board); });
+        EXPECT_EQ(said, c.output) << c.text;
+        EXPECT_EQ(WriteFen(board), c.fen) << c.text;
+    }
+    // Divide lines write castling the same way.
+    Board board = BoardFrom("1r4kr/8/8/8/8/8/8/Q4RK1 w Fk - 0 1", true);
+    EXPECT_NE(Output([&] { handlePerft("1", board, true); }).find("g1f1: 1\n"), std::string::npos);
+    EXPECT_NE(Output([&] { handlePerft("1", board, false); }).find("g1c1: 1\n"), std::string::npos);
 }
 
 // 3000 plies of knights going out and back: the key history never overflows, and the position
@@ -224,22 +294,26 @@ TEST(Options, NamesMatchExactlyAndTextsAreCut) {
 }
 
 TEST(GoText, ReadsEachKeywordAtItsFirstOccurrence) {
-    const Board board   = BoardFrom(StartFen);
-    SearchLimits limits = parseGoText("wtime 60000 winc 1000 btime 55000 binc 1000\n", board);
+    const Board board = BoardFrom(StartFen);
+    SearchLimits limits =
+        parseGoText("wtime 60000 winc 1000 btime 55000 binc 1000\n", board, false);
     EXPECT_EQ(limits.wtime + limits.winc + limits.btime + limits.binc, 117000);
     EXPECT_EQ(limits.depth + limits.nodes + limits.mate + limits.movestogo + limits.movetime, 0);
     EXPECT_FALSE(limits.ponder || limits.infinite);
-    limits =
-        parseGoText("ponder movestogo 12 movetime -5 nodes 99999999999 mate 3 infinite", board);
+    limits = parseGoText("ponder movestogo 12 movetime -5 nodes 99999999999 mate 3 infinite", board,
+                         false);
     EXPECT_TRUE(limits.ponder && limits.infinite);
     EXPECT_EQ(limits.movestogo, 12);
     EXPECT_EQ(limits.movetime, -5);
     EXPECT_EQ(limits.nodes, 2147483647); // held at the bound, not wrapped
     EXPECT_EQ(limits.mate, 3);
-    limits = parseGoText("depth 7 searchmoves e2e4  d2d4 g1f3\n", board);
+    limits = parseGoText("depth 7 searchmoves e2e4  d2d4 g1f3\n", board, false);
     EXPECT_EQ(limits.depth, 7);
     ASSERT_EQ(limits.searchmoves.count, 3u);
     EXPECT_EQ(Text(limits.searchmoves.moves[2]), "g1f3");
+    const Board castles = BoardFrom("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
+    EXPECT_EQ(parseGoText("searchmoves e1h1", castles, true).searchmoves.moves[0], Castling(4, 7));
+    EXPECT_EQ(parseGoText("searchmoves e1g1", castles, false).searchmoves.moves[0], Castling(4, 7));
 }
 
 TEST(MultiPvTable, RanksLinesAndRefusesResultsAfterAStop) {
