@@ -94,13 +94,13 @@ static_assert(MakeMoveWord(49, 56, Pawn, Rook, PromotionWord(1)) == 0x621E31);
 // (White king side, Black king side, White queen side, Black queen side); entries of rights
 // the FEN did not give are unused.
 struct CastlingSetup {
-    std::array<std::uint8_t, 4> rook;    // the castling rook's square
-    std::array<Bitboard, 4> empty;       // must be empty: the squares king and rook cross or
-                                         // reach, except their own two
-    std::array<Bitboard, 4> kingPath;    // must not be attacked: the king's path, its
-                                         // destination included, its start excluded
-    std::array<std::uint8_t, 64> mask;   // mask[s]: the rights that survive a move from or to s
-    std::array<std::uint64_t, 16> key;   // key[rights]: the key share of a set of rights
+    std::array<std::uint8_t, 4> rook; // the castling rook's square
+    // Squares that must be empty: those king and rook cross or reach, except their own two.
+    std::array<Bitboard, 4> empty;
+    // Squares that must not be attacked: the king's path, destination included, start excluded.
+    std::array<Bitboard, 4> kingPath;
+    std::array<std::uint8_t, 64> mask; // mask[s]: the rights that survive a move from or to s
+    std::array<std::uint64_t, 16> key; // key[rights]: the key share of a set of rights
 };
 
 struct Board {
