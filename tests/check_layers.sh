@@ -15,5 +15,10 @@ check() {
 check board eval search uci
 check eval search uci
 check search uci
+# Only the search layer's tablebase module sees the probing library.
+hits=$(grep -rln "#include <tbprobe.h>" "$src" | grep -v "/search/tablebase.cpp$")
+if [ -n "$hits" ]; then
+    echo "tbprobe.h included outside search/tablebase.cpp:"; echo "$hits"; status=1
+fi
 echo "1 passed, $status failed" | sed "s/^1 passed, 1 failed/0 passed, 1 failed/"
 exit $status

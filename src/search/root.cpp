@@ -4,6 +4,7 @@
 #include "board/movegen.h"
 #include "search/search.h"
 #include "search/state.h"
+#include "search/tablebase.h"
 #include "search/tt.h"
 
 #include <algorithm>
@@ -131,6 +132,8 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
         hooks.setUp(state, board, limits, rootMoves);
     else
         BuildRootMoves(board, limits, rootMoves);
+    // The one root probe of the search, made here by the thread that runs it.
+    FilterRootMovesByTablebase(state, board, rootMoves);
     state.rootMoveCount = static_cast<int>(rootMoves.count);
     // Checkmate or stalemate at the root: there is nothing to search and nothing to wait for.
     if (rootMoves.count == 0)

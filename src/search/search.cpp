@@ -9,6 +9,7 @@
 #include "search/picker.h"
 #include "search/qsearch.h"
 #include "search/state.h"
+#include "search/tablebase.h"
 #include "search/tt.h"
 
 #include <algorithm>
@@ -122,6 +123,17 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
 
     const bool pvNode    = beta - alpha > 1;
     const int alphaStart = alpha;
+
+    // The win/draw/loss tables assume a fresh fifty-move count, so they are asked only
+    // right after a capture or pawn move. A draw is exact; a win is a lower bound and a loss an
+    // upper one, so they end the node only where they settle it: mates are still searched for.
+    if (board.halfmoveClock == 0 && IsTablebasePosition(state, board)) {
+        int tablebaseScore;
+        if (ProbeTablebaseScore(state, board, ply, tablebaseScore) &&
+            (tablebaseScore == 0 || (tablebaseScore > 0 && tablebaseScore >= beta) ||
+             (tablebaseScore < 0 && tablebaseScore <= alpha)))
+            return tablebaseScore;
+    }
 
     record.hashMove = NoMove;
     if (depth >= params.ttMinDepth) {

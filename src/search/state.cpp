@@ -13,6 +13,7 @@ void InitSearchState(SearchState& state) {
     state.rootMoveCount = 0;
     state.control       = SearchControl{};
     state.nodes         = 0;
+    state.tbHits        = 0;
     state.selDepth      = 0;
     state.options       = EngineOptions{};
     state.params        = SearchParams{};

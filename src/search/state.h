@@ -32,6 +32,7 @@ struct PlyRecord {
 struct MultiPvTable {
     std::array<std::array<Move, MaxPly>, MaxMultiPv> lineMoves{};
     std::array<std::uint64_t, MaxMultiPv> nodes{};
+    std::array<std::uint64_t, MaxMultiPv> tbHits{};
     std::array<std::int32_t, MaxMultiPv> length{};
     std::array<std::int32_t, MaxMultiPv> time{};
     std::array<std::int32_t, MaxMultiPv> score{}; // by place; -Infinity marks an empty place
@@ -65,6 +66,10 @@ struct SearchControl {
     // Between iterations: the easy move (NoMove for none) and the previous iteration's best score.
     Move easyMove = NoMove;
     std::int32_t previousBestScore = 0;
+    // A root covered by the tablebases: its moves were filtered by the tables, and the score
+    // reported for a line that is not a mate is the tables' verdict.
+    bool rootInTablebase = false;
+    std::int32_t rootTablebaseScore = 0;
 };
 
 enum RateOfPlay : std::int32_t { SlowRate = 0, NormalRate = 1, FastRate = 2 };
@@ -74,6 +79,12 @@ struct EngineOptions {
     std::int32_t multiPv = 1;
     RateOfPlay rateOfPlay = NormalRate;
     bool chess960 = false; // castling is written and read as the king taking its rook
+    // Tablebases: the folders loaded ("" for none; at most 127 characters, as the option
+    // holds), the pieces of the largest loaded table (0: none, and no probe is ever made),
+    // and whether a win or loss that the fifty-move rule turns into a draw counts as a draw.
+    std::array<char, 128> syzygyPath{};
+    std::int32_t tablebasePieces = 0;
+    bool syzygy50MoveRule = true;
 };
 
 // Fixed at construction; no option changes them. Depths are in plies.
@@ -142,6 +153,7 @@ struct SearchState {
     std::int32_t rootMoveCount = 0;
     SearchControl control{};
     std::uint64_t nodes = 0;
+    std::uint64_t tbHits = 0; // tablebase probes that found a result, counted like nodes
     std::int32_t selDepth = 0;
     EngineOptions options{};
     SearchParams params{};

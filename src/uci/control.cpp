@@ -79,8 +79,13 @@ void printPeriodicLines(const SearchState& state, std::int32_t elapsed) {
 
     const std::uint64_t divisor = static_cast<std::uint64_t>(std::max(elapsed, 128));
     const auto nps              = static_cast<std::int32_t>(state.nodes * 1000u / divisor);
-    std::printf("info time %d nodes %llu nps %d\n", elapsed,
-                static_cast<unsigned long long>(state.nodes), nps);
+    if (state.options.tablebasePieces > 0)
+        std::printf("info time %d nodes %llu nps %d tbhits %llu\n", elapsed,
+                    static_cast<unsigned long long>(state.nodes), nps,
+                    static_cast<unsigned long long>(state.tbHits));
+    else
+        std::printf("info time %d nodes %llu nps %d\n", elapsed,
+                    static_cast<unsigned long long>(state.nodes), nps);
 }
 
 } // namespace
@@ -110,6 +115,7 @@ void setUpSearchAt(SearchState& state, const Board& board, const SearchLimits& l
     control.pollCountdown = control.pollInterval;
 
     state.nodes              = 0;
+    state.tbHits             = 0;
     control.mateIterationSum = 0;
     state.selDepth           = 0;
 

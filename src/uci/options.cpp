@@ -1,5 +1,7 @@
 #include "uci/options.h"
 
+#include "search/tablebase.h"
+
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -13,7 +15,10 @@ constexpr const char* TypeNames[] = {"button", "check", "combo", "spin", "string
 constexpr int HashMinimum          = 8;
 constexpr int HashMaximum          = 256;
 constexpr int MultiPvMinimum       = 1;
-constexpr const char* ButtonAtRest = "false"; // a button's value; anything else is a press
+constexpr const char* ButtonAtRest = "false";   // a button's value; anything else is a press
+constexpr const char* EmptyPath    = "<empty>"; // SyzygyPath's default: no tables
+static_assert(std::tuple_size_v<decltype(EngineOptions::syzygyPath)> == OptionTextCapacity,
+              "the loaded path is kept as the option holds it");
 
 // Copies at most 127 characters of `text`, stopping at its first newline.
 void copyOptionText(std::array<char, OptionTextCapacity>& field, std::string_view text) {
@@ -74,6 +79,24 @@ int readDecimal(const char* text) {
     return static_cast<int>(negative ? -value : value);
 }
 
+// Loads the tables when the path differs from the one loaded: every setoption applies every
+// option, and a reload would drop the tables' mapped memory for nothing.
+void applySyzygyPath(const char* value, EngineOptions& options) {
+    const char* path = std::strcmp(value, EmptyPath) == 0 ? "" : value;
+    if (std::strcmp(path, options.syzygyPath.data()) == 0)
+        return;
+    copyOptionText(options.syzygyPath, path);
+    const TablebaseLoad load = LoadTablebases(path);
+    options.tablebasePieces  = load.pieces;
+    if (*path == '\0')
+        return;
+    if (load.pieces > 0)
+        std::printf("info string Found %d tablebases with up to %d pieces\n", load.tables,
+                    load.pieces);
+    else
+        std::printf("info string No tablebases found in %s, playing without them\n", path);
+}
+
 } // namespace
 
 bool isChess960(const OptionTable& table) {
@@ -104,6 +127,8 @@ void printOptions(OptionTable& table) {
     appendOption(table, "UCI_Chess960", OptionType::Check, "false", "");
     appendOption(table, "UCI_ShowCurrLine", OptionType::Check, "false", "");
     appendOption(table, "UCI_EngineAbout", OptionType::String, "Tarvo by Arvost Pell", "");
+    appendOption(table, "SyzygyPath", OptionType::String, EmptyPath, "");
+    appendOption(table, "Syzygy50MoveRule", OptionType::Check, "true", "");
 }
 
 SetOptionText splitSetOptionLine(const char* line) {
@@ -152,6 +177,10 @@ void applyOptions(OptionTable& table, SearchState& state) {
             copyOptionText(clearHash->value, ButtonAtRest);
         }
     }
+    if (const OptionEntry* rule = findOption(table, "Syzygy50MoveRule"))
+        state.options.syzygy50MoveRule = std::strncmp(rule->value.data(), "true", 4) == 0;
+    if (const OptionEntry* syzygy = findOption(table, "SyzygyPath"))
+        applySyzygyPath(syzygy->value.data(), state.options);
     if (const OptionEntry* rate = findOption(table, "Rate of play")) {
         const char* text = rate->value.data();
         if (std::strstr(text, "slow"))

@@ -70,6 +70,7 @@ bool recordRootResult(SearchState& state, int score, Move move) {
     const int slot           = table.slotOfPlace[weakest];
     const PlyRecord& below   = state.plies[1];
     table.nodes[slot]        = state.nodes;
+    table.tbHits[slot]       = state.tbHits;
     state.control.nowTick    = readTickCount();
     table.time[slot]         = ticksBetween(state.control.startTick, state.control.nowTick);
     table.lineMoves[slot][0] = move;
@@ -108,12 +109,16 @@ void printLines(const SearchState& state) {
 
         LineBuffer line;
         Append(line, "info multipv %d depth %d ", place + 1, state.control.iteration);
-        if (std::abs(score) < MateThreshold)
-            Append(line, "score cp %d time %d nodes %llu nps %d pv ", score, table.time[slot],
-                   nodes, nps);
+        if (std::abs(score) >= MateThreshold)
+            Append(line, "score mate %d ", mateDistance(score));
+        else if (state.control.rootInTablebase)
+            Append(line, "score cp %d ", state.control.rootTablebaseScore);
         else
-            Append(line, "score mate %d time %d nodes %llu nps %d pv ", mateDistance(score),
-                   table.time[slot], nodes, nps);
+            Append(line, "score cp %d ", score);
+        Append(line, "time %d nodes %llu nps %d ", table.time[slot], nodes, nps);
+        if (state.options.tablebasePieces > 0)
+            Append(line, "tbhits %llu ", static_cast<unsigned long long>(table.tbHits[slot]));
+        Append(line, "pv ");
         for (int i = 0; i < table.length[slot]; ++i)
             AppendMove(line, table.lineMoves[slot][i], state.options.chess960);
         Append(line, "\n");

@@ -18,7 +18,9 @@ struct SearchState;
 // stopped and the root has more than one move (a result found after a stop is not trusted).
 bool recordRootResult(SearchState& state, int score, Move move);
 
-// Writes one "info multipv" line per filled place, best first.
+// Writes one "info multipv" line per filled place, best first. A root covered by the
+// tablebases shows the tables' verdict as the score of every line that is not a mate, and
+// with tables loaded every line carries "tbhits N".
 void printLines(const SearchState& state);
 
 // "info depth", "info seldepth" and "info time" at the start of an iteration; the clock

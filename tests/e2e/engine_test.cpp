@@ -70,7 +70,8 @@ bool IsBestMoveLine(const std::string& line) {
 // Every info line is a list of keys, each with its value(s), as an interface parses it.
 bool IsInfoLine(const std::string& line) {
     static const std::set<std::string> numeric = {
-        "depth", "seldepth", "time", "nodes", "nps", "multipv", "hashfull", "currmovenumber"};
+        "depth",    "seldepth", "time",   "nodes",
+        "nps",      "multipv",  "hashfull", "tbhits", "currmovenumber"};
     const auto number = [](const std::string& s) {
         const bool sign = s.starts_with('-');
         return s.size() > sign && s.find_first_not_of("0123456789", sign) == std::string::npos;
@@ -119,7 +120,7 @@ struct Engine : ::testing::Test {
 TEST_F(Engine, ShellCommandsAndHostileInput) {
     engine.send("uci");
     const Lines reply = engine.readUntil("uciok");
-    ASSERT_EQ(reply.size(), 11u);
+    ASSERT_EQ(reply.size(), 13u);
     int year = -1, month = -1, day = -1;
     char hour = 0;
     EXPECT_EQ(std::sscanf(reply[0].c_str(), "id name Tarvo %d.%d.%d%c", &year, &month, &day, &hour),
@@ -134,7 +135,9 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
                "option name Rate of play type combo default normal var slow var normal var fast",
                "option name UCI_Chess960 type check default false ",
                "option name UCI_ShowCurrLine type check default false ",
-               "option name UCI_EngineAbout type string default Tarvo by Arvost Pell ", "uciok"}));
+               "option name UCI_EngineAbout type string default Tarvo by Arvost Pell ",
+               "option name SyzygyPath type string default <empty> ",
+               "option name Syzygy50MoveRule type check default true ", "uciok"}));
     for (const char* line : {"ucinewgame", "setoption name Hash value 32", "stop", "ponderhit",
                              " isready", "ISREADY", "", "xyzzy", "setoption name Nothing"})
         engine.send(line);
