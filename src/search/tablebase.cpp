@@ -163,11 +163,20 @@ void FilterRootMovesByTablebase(SearchState& state, const Board& board, MoveList
         best = std::max(best, outcome[i]);
     }
 
+    // A win whose zeroing move falls exactly on the hundredth half-move is not certain: the
+    // distance tables round some values by one. Such wins are kept only when no move wins
+    // with a ply to spare (a win beyond the fifty-move rule, counted as a win when the
+    // option is off, has none to spare either).
+    const unsigned clock = board.halfmoveClock;
+    bool certainWin      = false;
+    for (std::uint32_t i = 0; i < rootMoves.count; ++i)
+        certainWin |= outcome[i] == Win && distance[i] + clock <= 99;
+
     // Keep the moves that hold the best result, in the order the tables rank them: a win
     // fastest first, a loss slowest first, draws as they came.
     std::uint32_t kept = 0;
     for (std::uint32_t i = 0; i < rootMoves.count; ++i) {
-        if (outcome[i] != best)
+        if (outcome[i] != best || (certainWin && distance[i] + clock > 99))
             continue;
         rootMoves.moves[kept] = rootMoves.moves[i];
         distance[kept]        = distance[i];
