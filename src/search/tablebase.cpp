@@ -8,6 +8,8 @@
 #include <system_error>
 #include <tbprobe.h>
 
+#include "search/draw.h"
+
 namespace tarvo {
 
 namespace {
@@ -169,14 +171,23 @@ void FilterRootMovesByTablebase(SearchState& state, const Board& board, MoveList
     // option is off, has none to spare either).
     const unsigned clock = board.halfmoveClock;
     bool certainWin      = false;
-    for (std::uint32_t i = 0; i < rootMoves.count; ++i)
-        certainWin |= outcome[i] == Win && distance[i] + clock <= 99;
+    unsigned fastestWin  = ~0u;
+    for (std::uint32_t i = 0; i < rootMoves.count; ++i) {
+        if (outcome[i] == Win && distance[i] + clock <= 99) {
+            certainWin = true;
+            fastestWin = std::min(fastestWin, distance[i]);
+        }
+    }
+    // Once the game has come back to this position, any winning move could let it come back
+    // a third time; only the fastest road to zeroing is sure to leave the cycle.
+    const bool repeated = certainWin && best == Win && IsDrawByRule(board);
 
     // Keep the moves that hold the best result, in the order the tables rank them: a win
     // fastest first, a loss slowest first, draws as they came.
     std::uint32_t kept = 0;
     for (std::uint32_t i = 0; i < rootMoves.count; ++i) {
-        if (outcome[i] != best || (certainWin && distance[i] + clock > 99))
+        if (outcome[i] != best || (certainWin && distance[i] + clock > 99) ||
+            (repeated && distance[i] != fastestWin))
             continue;
         rootMoves.moves[kept] = rootMoves.moves[i];
         distance[kept]        = distance[i];

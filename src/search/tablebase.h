@@ -48,7 +48,7 @@ bool ProbeTablebaseScore(SearchState& state, const Board& board, int ply, int& s
 
 // Ranks the root moves by the distance-to-zeroing tables, with the position's fifty-move
 // counter, and keeps only the moves that hold the best result: wins ordered by the shortest
-// distance, losses by the longest. Sets control.rootInTablebase and rootTablebaseScore; with
+// distance (only the shortest once the position has repeated), losses by the longest. Sets control.rootInTablebase and rootTablebaseScore; with
 // one move left the search is held to one iteration. Leaves the list untouched when the root
 // is not covered or a probe fails. Not thread-safe: call it once per search, before any
 // helper starts searching.
