@@ -1,5 +1,7 @@
 #include "search/tablebase.h"
 
+#include "search/draw.h"
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -7,8 +9,6 @@
 #include <string>
 #include <system_error>
 #include <tbprobe.h>
-
-#include "search/draw.h"
 
 namespace tarvo {
 
@@ -182,30 +182,12 @@ void FilterRootMovesByTablebase(SearchState& state, const Board& board, MoveList
     // a third time; only the fastest road to zeroing is sure to leave the cycle.
     const bool repeated = certainWin && best == Win && IsDrawByRule(board);
 
-    // Keep the moves that hold the best result, in the order the tables rank them: a win
-    // fastest first, a loss slowest first, draws as they came.
+    // Keep the moves that hold the best result, in their order; the search chooses among them.
     std::uint32_t kept = 0;
-    for (std::uint32_t i = 0; i < rootMoves.count; ++i) {
-        if (outcome[i] != best || (certainWin && distance[i] + clock > 99) ||
-            (repeated && distance[i] != fastestWin))
-            continue;
-        rootMoves.moves[kept] = rootMoves.moves[i];
-        distance[kept]        = distance[i];
-        ++kept;
-    }
-    for (std::uint32_t i = 1; i < kept; ++i) {
-        const Move move     = rootMoves.moves[i];
-        const unsigned dist = distance[i];
-        std::uint32_t j     = i;
-        while (j > 0 && ((best == Win && distance[j - 1] > dist) ||
-                         (best == Loss && distance[j - 1] < dist))) {
-            rootMoves.moves[j] = rootMoves.moves[j - 1];
-            distance[j]        = distance[j - 1];
-            --j;
-        }
-        rootMoves.moves[j] = move;
-        distance[j]        = dist;
-    }
+    for (std::uint32_t i = 0; i < rootMoves.count; ++i)
+        if (outcome[i] == best && (!certainWin || distance[i] + clock <= 99) &&
+            (!repeated || distance[i] == fastestWin))
+            rootMoves.moves[kept++] = rootMoves.moves[i];
     rootMoves.count = kept;
 
     control.rootInTablebase    = true;

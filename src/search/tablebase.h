@@ -47,11 +47,12 @@ inline bool IsTablebasePosition(const SearchState& state, const Board& board) {
 bool ProbeTablebaseScore(SearchState& state, const Board& board, int ply, int& score);
 
 // Ranks the root moves by the distance-to-zeroing tables, with the position's fifty-move
-// counter, and keeps only the moves that hold the best result: wins ordered by the shortest
-// distance (only the shortest once the position has repeated), losses by the longest. Sets control.rootInTablebase and rootTablebaseScore; with
-// one move left the search is held to one iteration. Leaves the list untouched when the root
-// is not covered or a probe fails. Not thread-safe: call it once per search, before any
-// helper starts searching.
+// counter, and keeps only the moves that hold the best result: among wins, those with a ply
+// to spare before the fifty-move rule when there are any, and only the fastest once the
+// position has repeated. Sets control.rootInTablebase and rootTablebaseScore; with one move
+// left the search is held to one iteration. Leaves the list untouched when the root is not
+// covered or a probe fails. Not thread-safe: call it once per search, before any helper
+// starts searching.
 void FilterRootMovesByTablebase(SearchState& state, const Board& board, MoveList& rootMoves);
 
 } // namespace tarvo
