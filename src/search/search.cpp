@@ -137,14 +137,15 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
 
     record.hashMove = NoMove;
     if (depth >= params.ttMinDepth) {
-        if (const TTEntry* entry = TTProbe(state.tt, board.hashKey)) {
-            record.hashMove = TTEntryMove(*entry);
-            if (!pvNode && static_cast<float>(entry->depth) >= depth) {
-                const TTBound bound = TTEntryBound(*entry);
-                if (bound == LowerBound && entry->score >= beta)
-                    return entry->score;
-                if (bound == UpperBound && entry->score <= alpha)
-                    return entry->score;
+        TTEntry entry;
+        if (TTProbe(state.tt, board.hashKey, entry)) {
+            record.hashMove = TTEntryMove(entry);
+            if (!pvNode && static_cast<float>(entry.depth) >= depth) {
+                const TTBound bound = TTEntryBound(entry);
+                if (bound == LowerBound && entry.score >= beta)
+                    return entry.score;
+                if (bound == UpperBound && entry.score <= alpha)
+                    return entry.score;
             }
         }
     }

@@ -15,25 +15,72 @@ constexpr std::int16_t PlantedScore = -32701;
 
 // Used only when not even one bucket could be allocated, so that probes and stores always
 // find a table to work on.
-TTEntry FallbackBucket[EntriesPerBucket];
+TTSlot FallbackBucket[EntriesPerBucket];
 
-TTEntry* BucketOf(TranspositionTable& table, std::uint64_t key) {
+constexpr auto Relaxed = std::memory_order_relaxed;
+
+constexpr std::uint64_t Pack(std::uint32_t moveAndBound, std::int16_t score, std::int8_t depth,
+                             std::uint8_t generation) {
+    return moveAndBound | std::uint64_t{static_cast<std::uint16_t>(score)} << 32 |
+           std::uint64_t{static_cast<std::uint8_t>(depth)} << 48 |
+           std::uint64_t{generation} << 56;
+}
+
+constexpr std::int8_t DepthOf(std::uint64_t data) {
+    return static_cast<std::int8_t>(static_cast<std::uint8_t>(data >> 48));
+}
+
+constexpr std::uint8_t GenerationOf(std::uint64_t data) {
+    return static_cast<std::uint8_t>(data >> 56);
+}
+
+constexpr std::uint64_t WithGeneration(std::uint64_t data, std::uint8_t generation) {
+    return (data & 0x00ffffffffffffffu) | std::uint64_t{generation} << 56;
+}
+
+constexpr TTEntry Unpack(std::uint64_t key, std::uint64_t data) {
+    return TTEntry{key, static_cast<std::uint32_t>(data),
+                   static_cast<std::int16_t>(static_cast<std::uint16_t>(data >> 32)),
+                   DepthOf(data), GenerationOf(data)};
+}
+
+constexpr std::uint64_t EmptyData = Pack(0, -32768, -128, 0);
+static_assert(Unpack(0, EmptyData).score == -32768 && Unpack(0, EmptyData).depth == -128);
+
+// Data first, then the key word that vouches for it: a reader that meets the slot between the
+// two stores sees a key that does not match.
+void Write(TTSlot& slot, std::uint64_t key, std::uint64_t data) {
+    slot.data.store(data, Relaxed);
+    slot.keyXorData.store(key ^ data, Relaxed);
+}
+
+TTSlot* BucketOf(TranspositionTable& table, std::uint64_t key) {
     return table.entries + EntriesPerBucket * (key & (table.bucketCount - 1));
 }
 
-TTEntry* FindInBucket(TTEntry* bucket, std::uint64_t key) {
-    for (int i = 0; i < EntriesPerBucket; ++i)
-        if (bucket[i].key == key)
+// The slot holding `key` and its data word, or nullptr.
+TTSlot* FindInBucket(TTSlot* bucket, std::uint64_t key, std::uint64_t& data) {
+    for (int i = 0; i < EntriesPerBucket; ++i) {
+        const std::uint64_t word = bucket[i].data.load(Relaxed);
+        if ((bucket[i].keyXorData.load(Relaxed) ^ word) == key) {
+            data = word;
             return &bucket[i];
+        }
+    }
     return nullptr;
 }
 
 // The shallowest entry; the first of equal depths. Generations play no part.
-TTEntry* ChooseVictim(TTEntry* bucket) {
-    TTEntry* victim = &bucket[0];
-    for (int i = 1; i < EntriesPerBucket; ++i)
-        if (bucket[i].depth < victim->depth)
+TTSlot* ChooseVictim(TTSlot* bucket, std::uint64_t& data) {
+    TTSlot* victim = &bucket[0];
+    data           = bucket[0].data.load(Relaxed);
+    for (int i = 1; i < EntriesPerBucket; ++i) {
+        const std::uint64_t word = bucket[i].data.load(Relaxed);
+        if (DepthOf(word) < DepthOf(data)) {
             victim = &bucket[i];
+            data   = word;
+        }
+    }
     return victim;
 }
 
@@ -65,13 +112,13 @@ int TTResize(TranspositionTable& table, int megabytes) {
         static_cast<std::uint32_t>(LargestPowerOfTwoAtMost(megabytes)) * EntriesPerMegabyte;
     // A shortage of memory costs table size, never the table itself.
     while (count > EntriesPerBucket) {
-        table.entries = new (std::nothrow) TTEntry[count];
+        table.entries = new (std::nothrow) TTSlot[count];
         if (table.entries)
             break;
         count /= 2;
     }
     if (!table.entries)
-        table.entries = new (std::nothrow) TTEntry[count];
+        table.entries = new (std::nothrow) TTSlot[count];
     if (!table.entries) {
         table.entries = FallbackBucket;
         count         = EntriesPerBucket;
@@ -96,7 +143,7 @@ void TTClear(TranspositionTable& table) {
     table.generation = 0;
     table.usedCount  = 0;
     for (std::uint32_t i = 0; i < table.entryCount; ++i)
-        table.entries[i] = TTEntry{0, 0, -32768, -128, 0};
+        Write(table.entries[i], 0, EmptyData);
 }
 
 void TTNewSearch(TranspositionTable& table) {
@@ -107,54 +154,68 @@ void TTNewSearch(TranspositionTable& table) {
     table.usedCount  = 0;
 }
 
-TTEntry* TTProbe(TranspositionTable& table, std::uint64_t key) {
-    TTEntry* entry = FindInBucket(BucketOf(table, key), key);
-    if (entry)
-        entry->generation = table.generation;
-    return entry;
+bool TTProbe(TranspositionTable& table, std::uint64_t key, TTEntry& entry) {
+    std::uint64_t data = 0;
+    TTSlot* slot       = FindInBucket(BucketOf(table, key), key, data);
+    if (!slot)
+        return false;
+    if (GenerationOf(data) != table.generation) {
+        data = WithGeneration(data, table.generation);
+        Write(*slot, key, data);
+    }
+    entry = Unpack(key, data);
+    return true;
 }
 
 void TTStore(TranspositionTable& table, std::uint64_t key, Move move, int score, float depth,
              TTBound bound) {
     const std::int8_t stored = StoredDepth(depth);
     const std::uint32_t word = (static_cast<std::uint32_t>(bound) << 24) | (move & 0xffffff);
-    const auto storedScore   = static_cast<std::int16_t>(score);
-    TTEntry* bucket          = BucketOf(table, key);
-    if (TTEntry* entry = FindInBucket(bucket, key)) {
-        if (entry->generation != table.generation || entry->generation == 0)
+    const std::uint64_t data =
+        Pack(word, static_cast<std::int16_t>(score), stored, table.generation);
+    TTSlot* bucket     = BucketOf(table, key);
+    std::uint64_t old  = 0;
+    if (TTSlot* slot = FindInBucket(bucket, key, old)) {
+        const std::uint8_t generation = GenerationOf(old);
+        if (generation != table.generation || generation == 0)
             ++table.usedCount;
-        entry->generation = table.generation;
-        if (entry->depth >= stored)
-            return;
-        entry->depth        = stored;
-        entry->score        = storedScore;
-        entry->moveAndBound = word;
+        if (DepthOf(old) < stored)
+            Write(*slot, key, data);
+        else if (generation != table.generation)
+            Write(*slot, key, WithGeneration(old, table.generation));
         return;
     }
-    TTEntry* victim = ChooseVictim(bucket);
-    if (victim->generation != table.generation)
+    TTSlot* victim = ChooseVictim(bucket, old);
+    if (GenerationOf(old) != table.generation)
         ++table.usedCount;
-    *victim = TTEntry{key, word, storedScore, stored, table.generation};
+    Write(*victim, key, data);
 }
 
 void TTPlantMove(TranspositionTable& table, std::uint64_t key, Move move) {
     const std::uint32_t word = move & 0xffffff; // bound NoBound
-    TTEntry* bucket          = BucketOf(table, key);
-    if (TTEntry* entry = FindInBucket(bucket, key)) {
-        if (entry->generation != table.generation || entry->generation == 0)
+    const std::uint64_t data = Pack(word, PlantedScore, PlantedDepth, table.generation);
+    TTSlot* bucket           = BucketOf(table, key);
+    std::uint64_t old        = 0;
+    if (TTSlot* slot = FindInBucket(bucket, key, old)) {
+        const std::uint8_t generation = GenerationOf(old);
+        if (generation != table.generation || generation == 0)
             ++table.usedCount;
-        entry->generation = table.generation;
-        if (entry->depth < PlantedDepth) {
-            entry->depth        = PlantedDepth;
-            entry->score        = PlantedScore;
-            entry->moveAndBound = word;
-        }
+        if (DepthOf(old) < PlantedDepth)
+            Write(*slot, key, data);
+        else if (generation != table.generation)
+            Write(*slot, key, WithGeneration(old, table.generation));
         return;
     }
-    TTEntry* victim = ChooseVictim(bucket);
-    if (victim->generation != table.generation)
+    TTSlot* victim = ChooseVictim(bucket, old);
+    if (GenerationOf(old) != table.generation)
         ++table.usedCount;
-    *victim = TTEntry{key, word, PlantedScore, PlantedDepth, table.generation};
+    Write(*victim, key, data);
+}
+
+TTEntry TTEntryAt(const TranspositionTable& table, std::uint32_t index) {
+    const TTSlot& slot       = table.entries[index];
+    const std::uint64_t data = slot.data.load(Relaxed);
+    return Unpack(slot.keyXorData.load(Relaxed) ^ data, data);
 }
 
 } // namespace tarvo

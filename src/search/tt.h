@@ -1,8 +1,12 @@
 #pragma once
-// The transposition table: one array of 16-byte entries in buckets of four, addressed by the
+// The transposition table: one array of 16-byte slots in buckets of four, addressed by the
 // low bits of the position key. Entries keep the deepest result for a position; planted
 // entries of the best line (depth 64, no bound) serve only as hash moves.
+// Every search thread reads and writes the same slots without a lock. A slot is two relaxed
+// atomic words, the entry packed into one and the key XOR-ed with it in the other, so a slot
+// torn by two writers fails the key test and is never trusted; probes hand out a copy.
 
+#include <atomic>
 #include <cstdint>
 
 #include "board/types.h"
@@ -11,6 +15,7 @@ namespace tarvo {
 
 enum TTBound : std::uint8_t { NoBound = 0, LowerBound = 1, ExactBound = 2, UpperBound = 3 };
 
+// One entry as a probe sees it.
 struct TTEntry {
     std::uint64_t key;
     std::uint32_t moveAndBound; // low 24 bits: move (1 = none); high 8 bits: TTBound
@@ -18,10 +23,19 @@ struct TTEntry {
     std::int8_t depth;          // whole plies, -127..126; -128 only in the empty state
     std::uint8_t generation;
 };
-static_assert(sizeof(TTEntry) == 16);
 
+// One entry as the table holds it. data: moveAndBound in bits 0-31, score 32-47, depth 48-55,
+// generation 56-63.
+struct TTSlot {
+    std::atomic<std::uint64_t> keyXorData;
+    std::atomic<std::uint64_t> data;
+};
+static_assert(sizeof(TTSlot) == 16);
+
+// Each search thread has its own copy of this record (the same entries, generation and size);
+// usedCount counts what that copy stamped.
 struct TranspositionTable {
-    TTEntry* entries = nullptr; // owned; entryCount entries
+    TTSlot* entries = nullptr; // owned by the main thread's copy; entryCount slots
     std::uint8_t generation = 0;
     std::uint32_t entryCount = 0;
     std::uint32_t bucketCount = 0;
@@ -40,10 +54,13 @@ int TTResize(TranspositionTable& table, int megabytes);
 void TTRelease(TranspositionTable& table);
 void TTClear(TranspositionTable& table);
 void TTNewSearch(TranspositionTable& table);
-// The entry of `key` in its bucket, or nullptr; a match is stamped with the current generation.
-TTEntry* TTProbe(TranspositionTable& table, std::uint64_t key);
+// Copies the entry of `key` from its bucket into `entry` and returns true, or returns false;
+// a match is stamped with the current generation.
+bool TTProbe(TranspositionTable& table, std::uint64_t key, TTEntry& entry);
 void TTStore(TranspositionTable& table, std::uint64_t key, Move move, int score, float depth,
              TTBound bound);
 void TTPlantMove(TranspositionTable& table, std::uint64_t key, Move move);
+// The entry in slot `index` (below entryCount), whatever its key.
+TTEntry TTEntryAt(const TranspositionTable& table, std::uint32_t index);
 
 } // namespace tarvo

@@ -21,8 +21,8 @@ TEST(TTResize, SizesAreWholeBucketsOfSixteenByteEntries) {
     EXPECT_EQ(TTResize(table, 12), 8); // rounded down to a power of two
     EXPECT_EQ(table.entryCount, 524288u);
     EXPECT_EQ(table.bucketCount, 131072u);
-    EXPECT_TRUE(IsEmptyEntry(table.entries[0]) &&
-                IsEmptyEntry(table.entries[table.entryCount - 1]));
+    EXPECT_TRUE(IsEmptyEntry(TTEntryAt(table, 0)) &&
+                IsEmptyEntry(TTEntryAt(table, table.entryCount - 1)));
     TTRelease(table);
     EXPECT_EQ(table.entries, nullptr);
 }
@@ -48,7 +48,7 @@ TEST(TTResize, HalvesTheSizeUntilMemoryIsFound) {
         const int megabytes = TTResize(table, 256);
         const bool usable   = table.entries != nullptr &&
                             table.entryCount == static_cast<std::uint32_t>(megabytes) * 65536 &&
-                            IsEmptyEntry(table.entries[table.entryCount - 1]);
+                            IsEmptyEntry(TTEntryAt(table, table.entryCount - 1));
         _exit(usable && megabytes >= 8 && megabytes <= 32 ? 0 : 1);
     }
     int status = 0;
@@ -68,7 +68,12 @@ struct TTStoreAndProbe : ::testing::Test {
     void TearDown() override { TTRelease(table); }
     // The k-th key that falls into bucket 5.
     std::uint64_t key(std::uint64_t k) const { return 5 + (k + 1) * table.bucketCount; }
-    TTEntry* bucket() { return table.entries + 4 * 5; }
+    TTEntry slot(int i) const { return TTEntryAt(table, 4 * 5 + i); }
+    // The entry a probe of the k-th key finds; key 0 stands for a probe that finds none.
+    TTEntry probe(std::uint64_t k) {
+        TTEntry entry{};
+        return TTProbe(table, k, entry) ? entry : TTEntry{};
+    }
     void store(int k, Move move, int score, float depth, TTBound bound = LowerBound) {
         TTStore(table, key(k), move, score, depth, bound);
     }
@@ -77,23 +82,26 @@ struct TTStoreAndProbe : ::testing::Test {
 TEST_F(TTStoreAndProbe, SameDepthKeepsTheFirstAndDeeperReplacesInPlace) {
     store(0, MoveC, 1, 9.0f, ExactBound);
     store(1, MoveA, 40, 3.0f);
-    EXPECT_EQ(TTProbe(table, key(2)), nullptr);
+    EXPECT_EQ(probe(key(2)).key, 0u);
     TTNewSearch(table);
-    const TTEntry* entry = TTProbe(table, key(1)); // stamps without counting
-    ASSERT_EQ(entry, bucket() + 1);
-    EXPECT_EQ(entry->generation, table.generation);
+    TTEntry entry = probe(key(1)); // stamps without counting
+    EXPECT_EQ(slot(1).key, key(1));
+    EXPECT_EQ(entry.generation, table.generation);
+    EXPECT_EQ(slot(1).generation, table.generation);
     EXPECT_EQ(table.usedCount, 0u);
     store(1, MoveB, -15, 3.0f, UpperBound);
-    EXPECT_EQ(TTEntryMove(*entry), MoveA);
-    EXPECT_EQ(TTEntryBound(*entry), LowerBound);
-    EXPECT_EQ(entry->score, 40);
+    entry = slot(1);
+    EXPECT_EQ(TTEntryMove(entry), MoveA);
+    EXPECT_EQ(TTEntryBound(entry), LowerBound);
+    EXPECT_EQ(entry.score, 40);
     store(1, 0xff000000u | MoveB, -15, 5.5f, UpperBound); // only 24 bits of a move are kept
-    EXPECT_EQ(entry->key, key(1));
-    EXPECT_EQ(TTEntryMove(*entry), MoveB);
-    EXPECT_EQ(TTEntryBound(*entry), UpperBound);
-    EXPECT_EQ(entry->score, -15);
-    EXPECT_EQ(entry->depth, 5);
-    EXPECT_EQ(bucket()[0].key, key(0));
+    entry = slot(1);
+    EXPECT_EQ(entry.key, key(1));
+    EXPECT_EQ(TTEntryMove(entry), MoveB);
+    EXPECT_EQ(TTEntryBound(entry), UpperBound);
+    EXPECT_EQ(entry.score, -15);
+    EXPECT_EQ(entry.depth, 5);
+    EXPECT_EQ(slot(0).key, key(0));
     EXPECT_EQ(table.usedCount, 0u); // stamped by the probe before
 }
 
@@ -102,10 +110,10 @@ TEST_F(TTStoreAndProbe, FullBucketGivesUpItsFirstShallowestEntry) {
     for (int i = 0; i < 4; ++i)
         store(i, MoveA, 0, depths[i]);
     store(4, MoveB, 7, 1.0f, ExactBound);
-    EXPECT_EQ(bucket()[0].key, key(0));
-    EXPECT_EQ(bucket()[1].key, key(4));
-    EXPECT_EQ(bucket()[1].depth, 1);
-    EXPECT_EQ(bucket()[3].key, key(3));
+    EXPECT_EQ(slot(0).key, key(0));
+    EXPECT_EQ(slot(1).key, key(4));
+    EXPECT_EQ(slot(1).depth, 1);
+    EXPECT_EQ(slot(3).key, key(3));
     EXPECT_EQ(table.usedCount, 4u); // the victim was already of this generation
 }
 
@@ -113,7 +121,7 @@ TEST_F(TTStoreAndProbe, DepthIsTruncatedAndBounded) {
     const std::pair<float, int> cases[] = {{2.9f, 2}, {-0.5f, 0}, {1000.0f, 126}, {-1000.0f, -127}};
     for (int i = 0; i < 4; ++i) {
         store(i, MoveA, 0, cases[i].first);
-        EXPECT_EQ(TTProbe(table, key(i))->depth, cases[i].second) << cases[i].first;
+        EXPECT_EQ(probe(key(i)).depth, cases[i].second) << cases[i].first;
     }
 }
 
@@ -125,7 +133,7 @@ TEST_F(TTStoreAndProbe, FillCountsEachEntryOncePerSearchAndClearEmptiesAll) {
     TTNewSearch(table);
     EXPECT_EQ(table.usedCount, 0u);
     // An entry first stamped by a probe is not counted, nor is a later store into it.
-    TTProbe(table, key(0));
+    probe(key(0));
     store(0, MoveA, 0, 6.0f);
     EXPECT_EQ(table.usedCount, 0u);
     store(1, MoveA, 0, 1.0f);
@@ -137,11 +145,11 @@ TEST_F(TTStoreAndProbe, FillCountsEachEntryOncePerSearchAndClearEmptiesAll) {
     EXPECT_EQ(table.generation, 0);
     EXPECT_EQ(table.usedCount, 0u);
     EXPECT_EQ(table.entryCount, 65536u);
-    EXPECT_EQ(TTProbe(table, key(0)), nullptr);
-    EXPECT_EQ(TTProbe(table, 12345), nullptr);
-    const TTEntry* empty = TTProbe(table, 0); // only key 0 matches an empty entry
-    ASSERT_NE(empty, nullptr);
-    EXPECT_TRUE(IsEmptyEntry(*empty));
+    TTEntry entry{};
+    EXPECT_FALSE(TTProbe(table, key(0), entry));
+    EXPECT_FALSE(TTProbe(table, 12345, entry));
+    ASSERT_TRUE(TTProbe(table, 0, entry)); // only key 0 matches an empty entry
+    EXPECT_TRUE(IsEmptyEntry(entry));
 }
 
 TEST_F(TTStoreAndProbe, GenerationSkipsZeroWhenItWraps) {
@@ -158,18 +166,18 @@ TEST_F(TTStoreAndProbe, GenerationSkipsZeroWhenItWraps) {
 TEST_F(TTStoreAndProbe, PlantedMovesOutrankOrdinaryResults) {
     store(0, MoveA, 30, 10.0f, ExactBound);
     TTPlantMove(table, key(0), MoveB);
-    EXPECT_EQ(bucket()[0].depth, 64);
-    EXPECT_EQ(bucket()[0].score, -32701);
-    EXPECT_EQ(bucket()[0].moveAndBound, MoveB); // NoBound
+    EXPECT_EQ(slot(0).depth, 64);
+    EXPECT_EQ(slot(0).score, -32701);
+    EXPECT_EQ(slot(0).moveAndBound, MoveB); // NoBound
     store(0, MoveC, 0, 20.0f);
     TTPlantMove(table, key(0), MoveC);
-    EXPECT_EQ(TTEntryMove(bucket()[0]), MoveB);
+    EXPECT_EQ(TTEntryMove(slot(0)), MoveB);
     store(1, MoveA, 0, 3.0f);
     for (int k = 2; k <= 4; ++k)
         TTPlantMove(table, key(k), MoveC);
-    EXPECT_EQ(bucket()[1].key, key(4)); // the shallowest ordinary entry went first
+    EXPECT_EQ(slot(1).key, key(4)); // the shallowest ordinary entry went first
     store(5, MoveA, 0, 50.0f);
-    EXPECT_EQ(bucket()[0].key, key(5));
+    EXPECT_EQ(slot(0).key, key(5));
 }
 
 } // namespace

@@ -220,6 +220,11 @@ std::string Say(const std::string& line) {
     return Say(line.c_str());
 }
 
+bool InTable(SearchState& state, std::uint64_t key) {
+    TTEntry entry;
+    return TTProbe(state.tt, key, entry);
+}
+
 std::string ValueOf(const char* name) {
     const OptionTable& table = Shell().optionTable;
     for (int i = 0; i < table.count; ++i)
@@ -240,21 +245,21 @@ TEST(Options, HashSizesAndClearing) {
     EXPECT_EQ(state.options.hashMegabytes, 100);
     TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
     Say("setoption name Hash value 100\n");
-    EXPECT_NE(TTProbe(state.tt, 77), nullptr);
+    EXPECT_TRUE(InTable(state, 77));
     Say("setoption name Hash value 64\n"); // the same 64 MB, but another request: rebuilt
     EXPECT_EQ(state.tt.entryCount, 64u * 65536);
-    EXPECT_EQ(TTProbe(state.tt, 77), nullptr);
+    EXPECT_FALSE(InTable(state, 77));
     Say("uci\n"); // uci restores the default
     EXPECT_EQ(state.options.hashMegabytes, 16);
     EXPECT_EQ(state.tt.entryCount, 16u * 65536);
     // Clear Hash empties the table once per press: a later setoption does not press it again.
     TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
     Say("setoption name Clear Hash\n");
-    EXPECT_EQ(TTProbe(state.tt, 77), nullptr);
+    EXPECT_FALSE(InTable(state, 77));
     EXPECT_EQ(ValueOf("Clear Hash"), "false");
     TTStore(state.tt, 78, 0x1234, 5, 3.0f, LowerBound);
     Say("setoption name MultiPV value 2\n");
-    EXPECT_NE(TTProbe(state.tt, 78), nullptr);
+    EXPECT_TRUE(InTable(state, 78));
 }
 
 TEST(Options, RateOfPlayAndMultiPvValues) {
