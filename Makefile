@@ -1,9 +1,10 @@
 # Thin wrapper over CMake: `make run` builds and starts the engine, `make test` runs every test.
 BUILD    ?= build
 SANBUILD ?= build-sanitize
+TSANBUILD ?= build-tsan
 JOBS     ?= $(shell nproc)
 
-.PHONY: all setup build run test test-release test-sanitize bench clean
+.PHONY: all setup build run test test-release test-sanitize test-thread bench clean
 
 all: build
 
@@ -18,7 +19,7 @@ build: setup
 run: build
 	@./$(BUILD)/tarvo
 
-test: test-release test-sanitize
+test: test-release test-sanitize test-thread
 
 test-release: build
 	ctest --test-dir $(BUILD) --output-on-failure
@@ -28,8 +29,14 @@ test-sanitize: setup
 	cmake --build $(SANBUILD) -j $(JOBS)
 	ctest --test-dir $(SANBUILD) --output-on-failure
 
+# ThreadSanitizer: only the engine and the programs of the tests that run threads are built.
+test-thread: setup
+	cmake -S . -B $(TSANBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVO_TSAN=ON >/dev/null
+	cmake --build $(TSANBUILD) -j $(JOBS) --target tarvo search_tests uci_tests e2e_tests
+	ctest --test-dir $(TSANBUILD) --output-on-failure
+
 bench: build
 	./$(BUILD)/tarvo bench
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD)
+	rm -rf $(BUILD) $(SANBUILD) $(TSANBUILD)

@@ -1,7 +1,8 @@
 // Entry point: builds the one Engine, the precomputed tables, and speaks UCI on standard
-// input and output until the input ends. The single argument "bench" runs the fixed search
-// workload instead.
+// input and output until the input ends. The argument "bench", optionally followed by a number
+// of threads, runs the fixed search workload instead.
 
+#include <cstdlib>
 #include <cstring>
 
 #include "board/fen.h"
@@ -24,7 +25,8 @@ int main(int argc, char** argv) {
     SetFromFen(engine.board, StartFen);
     setUnbufferedOutput();
     if (argc > 1 && std::strcmp(argv[1], "bench") == 0) {
-        const int status = runBench();
+        // `bench N` runs the workload on N threads (malformed or missing: one).
+        const int status = runBench(argc > 2 ? std::atoi(argv[2]) : 1);
         ReleaseSearchState(engine.searchState);
         return status;
     }

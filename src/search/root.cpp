@@ -5,6 +5,7 @@
 #include "search/search.h"
 #include "search/state.h"
 #include "search/tablebase.h"
+#include "search/threads.h"
 #include "search/tt.h"
 
 #include <algorithm>
@@ -139,6 +140,7 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
     if (rootMoves.count == 0)
         return;
     std::fill_n(rootMoves.score.begin(), rootMoves.count, 0);
+    StartHelpers(state, board, rootMoves);
 
     bool completed = true;
     while (control.iteration <= control.maxDepth) {
@@ -169,6 +171,9 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
             break;
         }
     }
+    // Whatever ended the iterations ends the helpers' too, before a final wait for the
+    // interface: nothing searches while the engine only listens.
+    StopHelpers(state);
     if (completed && hooks.finalWait)
         hooks.finalWait(state);
 

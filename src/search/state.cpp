@@ -1,8 +1,15 @@
 #include "search/state.h"
 
+#include "search/threads.h"
+
 namespace tarvo {
 
 void InitSearchState(SearchState& state) {
+    InitSearchRecords(state);
+    TTResize(state.tt, state.options.hashMegabytes);
+}
+
+void InitSearchRecords(SearchState& state) {
     // Field by field: a whole-record assignment would build the large record on the stack.
     state.plies.fill(PlyRecord{});
     state.multiPv = MultiPvTable{};
@@ -20,11 +27,13 @@ void InitSearchState(SearchState& state) {
     state.historyScore.fill(0);
     state.cutoffCount.fill(0);
     state.failCount.fill(0);
-    state.hooks = SearchHooks{};
-    TTResize(state.tt, state.options.hashMegabytes);
+    state.hooks       = SearchHooks{};
+    state.threads     = nullptr;
+    state.threadIndex = 0;
 }
 
 void ReleaseSearchState(SearchState& state) {
+    SetSearchThreads(state, 1);
     TTRelease(state.tt);
 }
 

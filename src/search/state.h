@@ -3,6 +3,8 @@
 // search control (limits, clocks, run state), typed options, history tables and the
 // transposition table. The search reaches the shell (clock, input, output, time rules)
 // only through SearchHooks, so this layer never depends on the UCI layer above it.
+// Each search thread owns one SearchState and writes only its own; the threads share nothing
+// but the transposition table's entries (see search/threads.h).
 
 #include <array>
 #include <cstdint>
@@ -85,6 +87,7 @@ struct EngineOptions {
     std::array<char, 128> syzygyPath{};
     std::int32_t tablebasePieces = 0;
     bool syzygy50MoveRule = true;
+    std::int32_t threads = 1; // search threads, the main one included
 };
 
 // Fixed at construction; no option changes them. Depths are in plies.
@@ -122,6 +125,7 @@ struct SearchLimits {
 };
 
 struct SearchState;
+struct SearchThreads;
 
 // What the search needs from the shell above it. Every pointer may be null (a test that
 // searches without a shell): the search then skips the call.
@@ -162,12 +166,21 @@ struct SearchState {
     std::array<std::int32_t, HistorySize> failCount{};
     TranspositionTable tt{};
     SearchHooks hooks{};
+    // The main thread's state (threadIndex 0) points to its helper threads, or holds nullptr
+    // when it searches alone; a helper's state (threadIndex 1 and up) points to the helpers it
+    // belongs to.
+    SearchThreads* threads = nullptr;
+    std::int32_t threadIndex = 0;
 };
 
 // Construction of the search state: every default above, the MultiPV places emptied, and a
 // cleared transposition table of options.hashMegabytes (16 MB). The state is large (history
 // tables): keep it in static or heap storage, never on the stack.
 void InitSearchState(SearchState& state);
+// Every default of InitSearchState but the table, which is left as it is: for the state of a
+// helper thread, which works on the main thread's table.
+void InitSearchRecords(SearchState& state);
+// Ends the helper threads, if any, and frees the table.
 void ReleaseSearchState(SearchState& state);
 
 // Node countdown, run by every alpha-beta and quiescence node: counts the node and, every

@@ -22,8 +22,7 @@ constexpr auto Relaxed = std::memory_order_relaxed;
 constexpr std::uint64_t Pack(std::uint32_t moveAndBound, std::int16_t score, std::int8_t depth,
                              std::uint8_t generation) {
     return moveAndBound | std::uint64_t{static_cast<std::uint16_t>(score)} << 32 |
-           std::uint64_t{static_cast<std::uint8_t>(depth)} << 48 |
-           std::uint64_t{generation} << 56;
+           std::uint64_t{static_cast<std::uint8_t>(depth)} << 48 | std::uint64_t{generation} << 56;
 }
 
 constexpr std::int8_t DepthOf(std::uint64_t data) {
@@ -40,8 +39,8 @@ constexpr std::uint64_t WithGeneration(std::uint64_t data, std::uint8_t generati
 
 constexpr TTEntry Unpack(std::uint64_t key, std::uint64_t data) {
     return TTEntry{key, static_cast<std::uint32_t>(data),
-                   static_cast<std::int16_t>(static_cast<std::uint16_t>(data >> 32)),
-                   DepthOf(data), GenerationOf(data)};
+                   static_cast<std::int16_t>(static_cast<std::uint16_t>(data >> 32)), DepthOf(data),
+                   GenerationOf(data)};
 }
 
 constexpr std::uint64_t EmptyData = Pack(0, -32768, -128, 0);
@@ -173,8 +172,8 @@ void TTStore(TranspositionTable& table, std::uint64_t key, Move move, int score,
     const std::uint32_t word = (static_cast<std::uint32_t>(bound) << 24) | (move & 0xffffff);
     const std::uint64_t data =
         Pack(word, static_cast<std::int16_t>(score), stored, table.generation);
-    TTSlot* bucket     = BucketOf(table, key);
-    std::uint64_t old  = 0;
+    TTSlot* bucket    = BucketOf(table, key);
+    std::uint64_t old = 0;
     if (TTSlot* slot = FindInBucket(bucket, key, old)) {
         const std::uint8_t generation = GenerationOf(old);
         if (generation != table.generation || generation == 0)

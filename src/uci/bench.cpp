@@ -3,6 +3,7 @@
 #include "board/fen.h"
 #include "search/root.h"
 #include "search/state.h"
+#include "search/threads.h"
 #include "search/tt.h"
 #include "uci/clock.h"
 #include "uci/hooks.h"
@@ -94,18 +95,20 @@ std::uint64_t benchNodes(SearchState& state, int depth, int positionCount, bool 
         SearchLimits limits;
         limits.depth = depth;
         RootSearch(state, board, limits);
-        total += state.nodes;
+        const std::uint64_t nodes = SummedCounters(state).nodes;
+        total += nodes;
         if (progress)
             std::printf("Position %d/%d: %llu nodes\n", i + 1, count,
-                        static_cast<unsigned long long>(state.nodes));
+                        static_cast<unsigned long long>(nodes));
     }
     return total;
 }
 
-int runBench() {
+int runBench(int threads) {
     // Heap storage: the search state is far too large for the stack.
     const auto state = std::make_unique<SearchState>();
     InitSearchState(*state);
+    SetSearchThreads(*state, threads);
     const std::uint32_t start  = readTickCount();
     const std::uint64_t nodes  = benchNodes(*state, BenchDepth, benchPositionCount(), true);
     const std::int32_t elapsed = std::max(ticksBetween(start, readTickCount()), 0);

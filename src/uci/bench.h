@@ -19,8 +19,9 @@ int benchPositionCount();
 // the total number of nodes. With `progress`, writes one line per position.
 std::uint64_t benchNodes(SearchState& state, int depth, int positionCount, bool progress);
 
-// The whole workload with its report; the last three lines are "Nodes searched: N",
-// "Time (ms): T" and "Nodes/second: S". Returns the process exit status.
-int runBench();
+// The whole workload on `threads` search threads, with its report; the last three lines are
+// "Nodes searched: N", "Time (ms): T" and "Nodes/second: S". Only one thread gives the same
+// count on every run: helpers make it depend on timing. Returns the process exit status.
+int runBench(int threads);
 
 } // namespace tarvo

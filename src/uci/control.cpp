@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "board/movegen.h"
+#include "search/threads.h"
 #include "search/tt.h"
 #include "uci/clock.h"
 #include "uci/io.h"
@@ -72,20 +73,21 @@ void buildRootMoves(const Board& board, const MoveList& searchMoves, MoveList& r
 }
 
 void printPeriodicLines(const SearchState& state, std::int32_t elapsed) {
-    const auto used      = static_cast<float>(state.tt.usedCount);
-    const auto entries   = static_cast<float>(state.tt.entryCount);
-    const float permille = entries > 0.0f ? used * 1000.0f / entries : 0.0f;
+    const SearchCounters counters = SummedCounters(state);
+    const auto used               = static_cast<float>(counters.tableUsed);
+    const auto entries            = static_cast<float>(state.tt.entryCount);
+    const float permille          = entries > 0.0f ? used * 1000.0f / entries : 0.0f;
     std::printf("info hashfull %.0f\n", static_cast<double>(permille));
 
     const std::uint64_t divisor = static_cast<std::uint64_t>(std::max(elapsed, 128));
-    const auto nps              = static_cast<std::int32_t>(state.nodes * 1000u / divisor);
+    const auto nps              = static_cast<std::int32_t>(counters.nodes * 1000u / divisor);
     if (state.options.tablebasePieces > 0)
         std::printf("info time %d nodes %llu nps %d tbhits %llu\n", elapsed,
-                    static_cast<unsigned long long>(state.nodes), nps,
-                    static_cast<unsigned long long>(state.tbHits));
+                    static_cast<unsigned long long>(counters.nodes), nps,
+                    static_cast<unsigned long long>(counters.tbHits));
     else
         std::printf("info time %d nodes %llu nps %d\n", elapsed,
-                    static_cast<unsigned long long>(state.nodes), nps);
+                    static_cast<unsigned long long>(counters.nodes), nps);
 }
 
 } // namespace
@@ -205,8 +207,9 @@ void checkLimitsAt(SearchState& state, std::uint32_t now) {
     } else {
         if (control.moveTime != 0 && elapsed >= control.moveTime)
             control.runState = Stopped;
+        const std::uint64_t nodes = SummedCounters(state).nodes;
         if (control.nodeLimit != 0 &&
-            static_cast<std::int64_t>(state.nodes) >= std::int64_t{control.nodeLimit})
+            static_cast<std::int64_t>(nodes) >= std::int64_t{control.nodeLimit})
             control.runState = Stopped;
     }
 }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "search/threads.h"
+
 namespace tarvo {
 
 namespace {
@@ -129,6 +131,7 @@ void printOptions(OptionTable& table) {
     appendOption(table, "UCI_EngineAbout", OptionType::String, "Tarvo by Arvost Pell", "");
     appendOption(table, "SyzygyPath", OptionType::String, EmptyPath, "");
     appendOption(table, "Syzygy50MoveRule", OptionType::Check, "true", "");
+    appendSpin(table, "Threads", 1, 1, MaxThreads);
 }
 
 SetOptionText splitSetOptionLine(const char* line) {
@@ -181,6 +184,8 @@ void applyOptions(OptionTable& table, SearchState& state) {
         state.options.syzygy50MoveRule = std::strncmp(rule->value.data(), "true", 4) == 0;
     if (const OptionEntry* syzygy = findOption(table, "SyzygyPath"))
         applySyzygyPath(syzygy->value.data(), state.options);
+    if (const OptionEntry* threads = findOption(table, "Threads"))
+        SetSearchThreads(state, readDecimal(threads->value.data()));
     if (const OptionEntry* rate = findOption(table, "Rate of play")) {
         const char* text = rate->value.data();
         if (std::strstr(text, "slow"))

@@ -1,6 +1,7 @@
 #include "uci/output.h"
 
 #include "search/state.h"
+#include "search/threads.h"
 #include "uci/clock.h"
 #include "uci/notation.h"
 
@@ -69,8 +70,9 @@ bool recordRootResult(SearchState& state, int score, Move move) {
 
     const int slot           = table.slotOfPlace[weakest];
     const PlyRecord& below   = state.plies[1];
-    table.nodes[slot]        = state.nodes;
-    table.tbHits[slot]       = state.tbHits;
+    const SearchCounters counters = SummedCounters(state);
+    table.nodes[slot]             = counters.nodes;
+    table.tbHits[slot]            = counters.tbHits;
     state.control.nowTick    = readTickCount();
     table.time[slot]         = ticksBetween(state.control.startTick, state.control.nowTick);
     table.lineMoves[slot][0] = move;

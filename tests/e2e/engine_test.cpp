@@ -120,7 +120,7 @@ struct Engine : ::testing::Test {
 TEST_F(Engine, ShellCommandsAndHostileInput) {
     engine.send("uci");
     const Lines reply = engine.readUntil("uciok");
-    ASSERT_EQ(reply.size(), 13u);
+    ASSERT_EQ(reply.size(), 14u);
     int year = -1, month = -1, day = -1;
     char hour = 0;
     EXPECT_EQ(std::sscanf(reply[0].c_str(), "id name Tarvo %d.%d.%d%c", &year, &month, &day, &hour),
@@ -137,7 +137,8 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
                "option name UCI_ShowCurrLine type check default false ",
                "option name UCI_EngineAbout type string default Tarvo by Arvost Pell ",
                "option name SyzygyPath type string default <empty> ",
-               "option name Syzygy50MoveRule type check default true ", "uciok"}));
+               "option name Syzygy50MoveRule type check default true ",
+               "option name Threads type spin default 1 min 1 max 256", "uciok"}));
     for (const char* line : {"ucinewgame", "setoption name Hash value 32", "stop", "ponderhit",
                              " isready", "ISREADY", "", "xyzzy", "setoption name Nothing"})
         engine.send(line);
@@ -382,6 +383,74 @@ TEST_F(Engine, FischerRandomGamesCastleAsKingTakesRook) {
     ASSERT_GE(shown.size(), 2u);
     EXPECT_EQ(shown[shown.size() - 2], "Fen: " + WriteFen(board));
     EXPECT_GE(castlings, 1);
+}
+
+std::set<std::string> LegalMoveTexts(const std::string& fen) {
+    Board board{};
+    std::set<std::string> texts;
+    if (!SetFromFen(board, fen.c_str()))
+        return texts;
+    MoveList list;
+    list.count = 0;
+    GenerateLegalMoves(board, list);
+    for (std::uint32_t i = 0; i < list.count; ++i)
+        texts.insert(moveToText(list.moves[i]).data());
+    return texts;
+}
+
+// Two threads, searches ended every way the protocol allows, as fast as an interface can send
+// them: each go ends with one legal best move, nothing hangs and no stop is lost.
+TEST_F(Engine, ThreadsEndEveryGoWithOneLegalBestMove) {
+#ifdef TARVO_SANITIZED
+    constexpr int Pairs = 60, TimedSearches = 20;
+#else
+    constexpr int Pairs = 1000, TimedSearches = 200;
+#endif
+    const std::string fens[] = {
+        "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+        "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+        "6k1/5ppp/8/8/8/8/8/K2R4 w - - 0 1",  // mate in one: the iterations run out at once
+        "4k3/8/8/8/8/8/3P1P2/r3K3 w - - 0 1", // a single legal move
+    };
+    std::set<std::string> legal[std::size(fens)];
+    for (std::size_t i = 0; i < std::size(fens); ++i)
+        legal[i] = LegalMoveTexts(fens[i]);
+    engine.send("uci");
+    engine.readUntil("uciok");
+    engine.send("setoption name Threads value 2");
+    const auto play = [&](int i, const std::string& go, const char* end) {
+        const std::size_t p = static_cast<std::size_t>(i) % std::size(fens);
+        engine.send("position fen " + fens[p]);
+        engine.send(go);
+        if (end)
+            engine.send(end);
+        const Lines lines = engine.readUntil("bestmove", 30000);
+        ASSERT_TRUE(IsBestMoveLine(Last(lines))) << go << " #" << i << ": " << Last(lines);
+        EXPECT_TRUE(legal[p].count(BestMove(lines))) << fens[p] << ": " << Last(lines);
+    };
+    for (int i = 0; i < Pairs; ++i)
+        ASSERT_NO_FATAL_FAILURE(play(i, "go infinite", "stop"));
+    for (int i = 0; i < TimedSearches; ++i)
+        ASSERT_NO_FATAL_FAILURE(
+            play(i, i % 2 ? "go movetime 5" : "go wtime 300 btime 300 winc 5 binc 5", nullptr));
+    for (int i = 0; i < 5; ++i)
+        ASSERT_NO_FATAL_FAILURE(play(i, "go ponder wtime 200 btime 200", "ponderhit"));
+    // Answered during the search, not after it.
+    engine.send("position startpos");
+    engine.send("go infinite");
+    engine.send("isready");
+    EXPECT_EQ(Count(engine.readUntil("readyok"), "bestmove"), 0);
+    engine.send("stop");
+    EXPECT_TRUE(IsBestMoveLine(Last(engine.readUntil("bestmove"))));
+    // Exactly one best move each: none is left over.
+    engine.send("isready");
+    EXPECT_EQ(Count(engine.readUntil("readyok"), "bestmove"), 0);
+
+    engine.send("go infinite");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    engine.send("quit");
+    EXPECT_EQ(engine.waitForExit(), 0);
 }
 
 TEST_F(Engine, QuitDuringASearchEndsWithoutBestMove) {

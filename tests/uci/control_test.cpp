@@ -2,6 +2,7 @@
 
 #include "board/fen.h"
 #include "search/state.h"
+#include "search/threads.h"
 #include "uci/control.h"
 #include "uci/stdio_pipes.h"
 
@@ -261,6 +262,31 @@ TEST(CheckLimits, PeriodicLinesAboutOnceASecond) {
     state->tt.entryCount     = 0;
     state->control.startTick = Start + 3000;
     EXPECT_EQ(at(2050), "info hashfull 0\ninfo time -950 nodes 1000 nps 7812\n");
+}
+
+// What helper threads published counts in the node limit and the periodic lines.
+TEST(CheckLimits, NodeLimitAndPeriodicLinesCountEveryThread) {
+    const auto state = NewState();
+    SetSearchThreads(*state, 3);
+    ASSERT_NE(state->threads, nullptr);
+    SearchControl& ctl = state->control;
+    ctl.runState       = Untimed;
+    ctl.startTick = ctl.lastInfoTick = Start;
+    ctl.nodeLimit                    = 1000;
+    state->nodes                     = 400;
+    state->tt.entryCount             = 1000;
+    state->tt.usedCount              = 253;
+    auto& helpers                    = state->threads->helpers;
+    helpers[0]->nodes                = 300;
+    helpers[0]->tableUsed            = 100;
+    EXPECT_EQ(pipes::Output([&] { checkLimitsAt(*state, Start + 10); }), "");
+    EXPECT_EQ(ctl.runState, Untimed);
+    helpers[1]->nodes     = 300;
+    helpers[1]->tableUsed = 900; // an entry stamped by two threads at once may count twice
+    EXPECT_EQ(pipes::Output([&] { checkLimitsAt(*state, Start + 2000); }),
+              "info hashfull 1000\ninfo time 2000 nodes 1000 nps 500\n");
+    EXPECT_EQ(ctl.runState, Stopped);
+    SetSearchThreads(*state, 1);
 }
 
 TEST(IterationRules, WhenClockPlayEndsAfterAnIteration) {

@@ -1,0 +1,211 @@
+#include "search/threads.h"
+
+#include "search/history.h"
+#include "search/root.h"
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+
+namespace tarvo {
+
+namespace {
+
+constexpr auto Relaxed = std::memory_order_relaxed;
+
+HelperThread& HelperOf(const SearchState& state) {
+    return *state.threads->helpers[static_cast<std::size_t>(state.threadIndex - 1)];
+}
+
+void Publish(const SearchState& state) {
+    HelperThread& helper = HelperOf(state);
+    helper.nodes.store(state.nodes, Relaxed);
+    helper.tableUsed.store(state.tt.usedCount, Relaxed);
+}
+
+// A helper's node poll, run at every node (its poll interval is 0): publish, then obey a stop.
+void HelperPoll(SearchState& state) {
+    Publish(state);
+    if (state.threads->stop.load(Relaxed))
+        state.control.runState = Stopped;
+}
+
+int FirstIteration(int threadIndex) {
+    int depth = 1;
+    while (HelperSkipsIteration(threadIndex, depth))
+        ++depth;
+    return depth;
+}
+
+bool HelperIterationDone(SearchState& state) {
+    int& iteration = state.control.iteration;
+    do
+        ++iteration;
+    while (HelperSkipsIteration(state.threadIndex, iteration));
+    return false;
+}
+
+void HelperMain(SearchThreads& threads, HelperThread& helper) {
+    std::uint32_t seen = 0;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(threads.mutex);
+            threads.wake.wait(lock, [&] { return threads.quit || threads.searchNumber != seen; });
+            if (threads.quit)
+                return;
+            seen = threads.searchNumber;
+        }
+        RootSearch(*helper.state, helper.board, helper.limits);
+        Publish(*helper.state);
+        std::lock_guard<std::mutex> lock(threads.mutex);
+        if (--threads.running == 0)
+            threads.parked.notify_all();
+    }
+}
+
+void EndThreads(SearchThreads& threads) {
+    {
+        std::lock_guard<std::mutex> lock(threads.mutex);
+        threads.quit = true;
+    }
+    threads.wake.notify_all();
+    for (auto& helper : threads.helpers)
+        if (helper->thread.joinable())
+            helper->thread.join();
+}
+
+// A helper with its state, or nullptr when the memory cannot be had.
+std::unique_ptr<HelperThread> MakeHelper(SearchThreads& threads, int threadIndex) {
+    std::unique_ptr<HelperThread> helper(new (std::nothrow) HelperThread);
+    if (!helper)
+        return nullptr;
+    helper->state.reset(new (std::nothrow) SearchState);
+    if (!helper->state)
+        return nullptr;
+    SearchState& state = *helper->state;
+    InitSearchRecords(state);
+    state.threads        = &threads;
+    state.threadIndex    = threadIndex;
+    state.hooks.nodePoll = HelperPoll;
+    state.hooks.rootPoll = HelperPoll;
+    // The helper keeps its root moves' keys to itself and reports nothing: no other hook.
+    state.hooks.iterationDone = HelperIterationDone;
+    return helper;
+}
+
+} // namespace
+
+bool HelperSkipsIteration(int threadIndex, int depth) {
+    if (threadIndex <= 0)
+        return false;
+    // Helpers come in groups of 2, 4, 6, ...: the helpers of group s leave out runs of s depths
+    // in turn, each helper of the group at another offset, so that at any depth about half of
+    // them are one or more plies ahead of the main thread. The first helper takes every even
+    // depth.
+    int offset = threadIndex - 1;
+    int run    = 1;
+    while (offset >= 2 * run) {
+        offset -= 2 * run;
+        ++run;
+    }
+    return (depth + offset) / run % 2 != 0;
+}
+
+void SetSearchThreads(SearchState& main, int count) {
+    count             = std::clamp(count, 1, MaxThreads);
+    const int current = main.threads ? static_cast<int>(main.threads->helpers.size()) + 1 : 1;
+    if (count == current && count == main.options.threads)
+        return;
+    if (SearchThreads* old = main.threads) {
+        EndThreads(*old);
+        delete old;
+        main.threads = nullptr;
+    }
+    main.options.threads = count;
+    if (count == 1)
+        return;
+
+    SearchThreads* threads = new (std::nothrow) SearchThreads;
+    if (!threads)
+        return;
+    // The list is complete before the first thread starts, as the threads index into it.
+    for (int index = 1; index < count; ++index) {
+        std::unique_ptr<HelperThread> helper = MakeHelper(*threads, index);
+        if (!helper)
+            break;
+        threads->helpers.push_back(std::move(helper));
+    }
+    std::size_t started = 0;
+    for (; started < threads->helpers.size(); ++started) {
+        HelperThread& helper = *threads->helpers[started];
+        try {
+            helper.thread = std::thread(HelperMain, std::ref(*threads), std::ref(helper));
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    // Helpers read the list only during a search, so the ones that never started can go now.
+    threads->helpers.resize(started);
+    if (threads->helpers.empty()) {
+        delete threads;
+        main.options.threads = 1;
+        return;
+    }
+    main.threads = threads;
+}
+
+void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMoves) {
+    SearchThreads* threads = main.threads;
+    if (!threads || main.threadIndex != 0)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(threads->mutex);
+        for (auto& helper : threads->helpers) {
+            SearchState& state = *helper->state;
+            state.tt           = main.tt; // the same entries and generation
+            state.tt.usedCount = 0;
+            state.options      = main.options;
+            ClearHistory(state);
+            state.nodes                 = 0;
+            state.selDepth              = 0;
+            state.control               = SearchControl{};
+            state.control.runState      = Untimed;
+            state.control.maxDepth      = main.control.maxDepth;
+            state.control.iteration     = FirstIteration(state.threadIndex);
+            state.control.pollInterval  = 0;
+            state.control.pollCountdown = 0;
+            helper->board               = board;
+            helper->limits.searchmoves  = rootMoves;
+            helper->nodes.store(0, Relaxed);
+            helper->tableUsed.store(0, Relaxed);
+        }
+        threads->stop.store(false, Relaxed);
+        threads->running = static_cast<int>(threads->helpers.size());
+        ++threads->searchNumber;
+    }
+    threads->wake.notify_all();
+}
+
+void StopHelpers(SearchState& main) {
+    SearchThreads* threads = main.threads;
+    if (!threads || main.threadIndex != 0)
+        return;
+    threads->stop.store(true, Relaxed);
+    std::unique_lock<std::mutex> lock(threads->mutex);
+    threads->parked.wait(lock, [&] { return threads->running == 0; });
+}
+
+SearchCounters SummedCounters(const SearchState& main) {
+    SearchCounters sum{main.nodes, main.tt.usedCount};
+    if (main.threads && main.threadIndex == 0) {
+        for (const auto& helper : main.threads->helpers) {
+            sum.nodes += helper->nodes.load(Relaxed);
+            sum.tableUsed += helper->tableUsed.load(Relaxed);
+        }
+        // Two threads that stamp one entry at the same moment may both count it.
+        sum.tableUsed = std::min(sum.tableUsed, main.tt.entryCount);
+    }
+    return sum;
+}
+
+} // namespace tarvo

@@ -1,0 +1,78 @@
+#pragma once
+// Helper threads of a parallel search. With n threads, n - 1 helpers search the same root as
+// the main thread, each on its own SearchState and Board (ply records, killers, history tables,
+// node counter), and the threads share nothing but the transposition table's entries: what one
+// thread finds, the others meet as hash moves and cutoffs. Only the main thread reads input,
+// checks the clock and the limits, writes output and chooses the move; helpers write nothing
+// anywhere but their own records and the table. The main thread stops them through one flag
+// that every helper node reads, and waits until all of them are parked before it reports.
+// Helpers take different iterations (some depths are left out by some helpers), so that they
+// spread over the tree instead of repeating the main thread's work a little later.
+// The threads are made when the thread count changes, never for a search, and wait on a
+// condition variable between searches.
+
+#include "board/types.h"
+#include "search/state.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace tarvo {
+
+inline constexpr int MaxThreads = 256;
+
+// Counters of a whole search, summed over its threads.
+struct SearchCounters {
+    std::uint64_t nodes     = 0;
+    std::uint32_t tableUsed = 0; // table entries stamped in this search, at most entryCount
+};
+
+// One helper. The main thread writes board, limits and state only while the helper is parked;
+// while it searches, the helper alone writes them and publishes its counters below, which the
+// main thread may read at any time.
+struct HelperThread {
+    std::thread thread;
+    std::unique_ptr<SearchState> state;
+    Board board{};
+    SearchLimits limits;
+    alignas(64) std::atomic<std::uint64_t> nodes{0};
+    std::atomic<std::uint32_t> tableUsed{0};
+};
+
+struct SearchThreads {
+    std::vector<std::unique_ptr<HelperThread>> helpers; // fixed while the threads live
+    std::mutex mutex;                                   // guards searchNumber, running and quit
+    std::condition_variable wake;   // helpers wait here for the next search or the end
+    std::condition_variable parked; // the main thread waits here for the last helper to finish
+    std::uint32_t searchNumber = 0; // counts the searches started
+    int running                = 0; // helpers still searching
+    bool quit                  = false;
+    std::atomic<bool> stop{false}; // set by the main thread when its search ends
+};
+
+// Makes `main` search on `count` threads (brought into 1..MaxThreads): ends the helpers it has
+// and starts count - 1 new ones, parked; with 1 there are none and main.threads is nullptr.
+// Called between searches only. A thread the system refuses leaves the search with fewer.
+void SetSearchThreads(SearchState& main, int count);
+
+// Wakes the helpers of the main thread's state on copies of `board` and its root list, with the
+// main thread's table generation, options and depth limit. Does nothing for a state without
+// helpers or for a helper's own state.
+void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMoves);
+
+// Tells the helpers to stop and returns once every one of them is parked.
+void StopHelpers(SearchState& main);
+
+// The main thread's own counters plus the latest ones each helper published. Every counter an
+// info line or a limit reads for the whole search is summed here.
+SearchCounters SummedCounters(const SearchState& main);
+
+// Whether helper `threadIndex` (from 1) leaves out iteration `depth`.
+bool HelperSkipsIteration(int threadIndex, int depth);
+
+} // namespace tarvo
