@@ -166,11 +166,13 @@ void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMov
             state.tt.usedCount = 0;
             state.options      = main.options;
             ClearHistory(state);
-            state.nodes                 = 0;
-            state.selDepth              = 0;
-            state.control               = SearchControl{};
-            state.control.runState      = Untimed;
-            state.control.maxDepth      = main.control.maxDepth;
+            state.nodes            = 0;
+            state.selDepth         = 0;
+            state.control          = SearchControl{};
+            state.control.runState = Untimed;
+            // Only the main thread's depth ends the search: a helper that stopped at it would
+            // sit idle while the main thread finishes its last iteration.
+            state.control.maxDepth      = MaxPly - 1;
             state.control.iteration     = FirstIteration(state.threadIndex);
             state.control.pollInterval  = 0;
             state.control.pollCountdown = 0;

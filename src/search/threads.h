@@ -61,8 +61,8 @@ struct SearchThreads {
 void SetSearchThreads(SearchState& main, int count);
 
 // Wakes the helpers of the main thread's state on copies of `board` and its root list, with the
-// main thread's table generation, options and depth limit. Does nothing for a state without
-// helpers or for a helper's own state.
+// main thread's table generation and options, and no depth limit of their own. Does nothing for
+// a state without helpers or for a helper's own state.
 void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMoves);
 
 // Tells the helpers to stop and returns once every one of them is parked.
