@@ -21,6 +21,7 @@ void Publish(const SearchState& state) {
     HelperThread& helper = HelperOf(state);
     helper.nodes.store(state.nodes, Relaxed);
     helper.tableUsed.store(state.tt.usedCount, Relaxed);
+    helper.tbHits.store(state.tbHits, Relaxed);
 }
 
 // A helper's node poll, run at every node (its poll interval is 0): publish, then obey a stop.
@@ -167,6 +168,7 @@ void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMov
             state.options      = main.options;
             ClearHistory(state);
             state.nodes            = 0;
+            state.tbHits           = 0;
             state.selDepth         = 0;
             state.control          = SearchControl{};
             state.control.runState = Untimed;
@@ -180,6 +182,7 @@ void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMov
             helper->limits.searchmoves  = rootMoves;
             helper->nodes.store(0, Relaxed);
             helper->tableUsed.store(0, Relaxed);
+            helper->tbHits.store(0, Relaxed);
         }
         threads->stop.store(false, Relaxed);
         threads->running = static_cast<int>(threads->helpers.size());
@@ -198,11 +201,12 @@ void StopHelpers(SearchState& main) {
 }
 
 SearchCounters SummedCounters(const SearchState& main) {
-    SearchCounters sum{main.nodes, main.tt.usedCount};
+    SearchCounters sum{main.nodes, main.tt.usedCount, main.tbHits};
     if (main.threads && main.threadIndex == 0) {
         for (const auto& helper : main.threads->helpers) {
             sum.nodes += helper->nodes.load(Relaxed);
             sum.tableUsed += helper->tableUsed.load(Relaxed);
+            sum.tbHits += helper->tbHits.load(Relaxed);
         }
         // Two threads that stamp one entry at the same moment may both count it.
         sum.tableUsed = std::min(sum.tableUsed, main.tt.entryCount);

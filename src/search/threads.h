@@ -30,6 +30,7 @@ inline constexpr int MaxThreads = 256;
 struct SearchCounters {
     std::uint64_t nodes     = 0;
     std::uint32_t tableUsed = 0; // table entries stamped in this search, at most entryCount
+    std::uint64_t tbHits    = 0;
 };
 
 // One helper. The main thread writes board, limits and state only while the helper is parked;
@@ -42,6 +43,7 @@ struct HelperThread {
     SearchLimits limits;
     alignas(64) std::atomic<std::uint64_t> nodes{0};
     std::atomic<std::uint32_t> tableUsed{0};
+    std::atomic<std::uint64_t> tbHits{0};
 };
 
 struct SearchThreads {

@@ -394,7 +394,7 @@ std::set<std::string> LegalMoveTexts(const std::string& fen) {
     list.count = 0;
     GenerateLegalMoves(board, list);
     for (std::uint32_t i = 0; i < list.count; ++i)
-        texts.insert(moveToText(list.moves[i]).data());
+        texts.insert(moveToText(list.moves[i], false).data());
     return texts;
 }
 

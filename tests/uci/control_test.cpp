@@ -281,10 +281,14 @@ TEST(CheckLimits, NodeLimitAndPeriodicLinesCountEveryThread) {
     helpers[0]->tableUsed            = 100;
     EXPECT_EQ(pipes::Output([&] { checkLimitsAt(*state, Start + 10); }), "");
     EXPECT_EQ(ctl.runState, Untimed);
-    helpers[1]->nodes     = 300;
-    helpers[1]->tableUsed = 900; // an entry stamped by two threads at once may count twice
+    state->options.tablebasePieces = 3;
+    state->tbHits                  = 5;
+    helpers[1]->tbHits             = 7;
+    helpers[1]->nodes              = 300;
+    // An entry stamped by two threads at once may count twice.
+    helpers[1]->tableUsed = 900;
     EXPECT_EQ(pipes::Output([&] { checkLimitsAt(*state, Start + 2000); }),
-              "info hashfull 1000\ninfo time 2000 nodes 1000 nps 500\n");
+              "info hashfull 1000\ninfo time 2000 nodes 1000 nps 500 tbhits 12\n");
     EXPECT_EQ(ctl.runState, Stopped);
     SetSearchThreads(*state, 1);
 }
