@@ -136,9 +136,13 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
     // The one root probe of the search, made here by the thread that runs it.
     FilterRootMovesByTablebase(state, board, rootMoves);
     state.rootMoveCount = static_cast<int>(rootMoves.count);
-    // Checkmate or stalemate at the root: there is nothing to search and nothing to wait for.
-    if (rootMoves.count == 0)
+    // Checkmate or stalemate at the root: nothing to search, but an infinite or pondering
+    // search still waits for its stop or ponderhit before it reports.
+    if (rootMoves.count == 0) {
+        if (hooks.finalWait)
+            hooks.finalWait(state);
         return;
+    }
     std::fill_n(rootMoves.score.begin(), rootMoves.count, 0);
     StartHelpers(state, board, rootMoves);
 

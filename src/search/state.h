@@ -72,6 +72,9 @@ struct SearchControl {
     // reported for a line that is not a mate is the tables' verdict.
     bool rootInTablebase = false;
     std::int32_t rootTablebaseScore = 0;
+    // The clock's own limit: the time left minus Move Overhead, binding in every iteration (the
+    // first one included) of clock play; the largest value when the go gave no clock.
+    std::int32_t deadlineMs = INT32_MAX;
 };
 
 enum RateOfPlay : std::int32_t { SlowRate = 0, NormalRate = 1, FastRate = 2 };
@@ -88,6 +91,7 @@ struct EngineOptions {
     std::int32_t tablebasePieces = 0;
     bool syzygy50MoveRule = true;
     std::int32_t threads = 1; // search threads, the main one included
+    std::int32_t moveOverheadMs = 10; // lost between the answer and the clock stopping
 };
 
 // Fixed at construction; no option changes them. Depths are in plies.

@@ -23,6 +23,9 @@ constexpr double RateFraction[] = {0.045, 0.034, 0.024};
 constexpr int FinalWaitLineCapacity = 65536;
 constexpr int EasyMoveMargin        = 150;
 constexpr int InfoIntervalMs        = 1024;
+// Within this many milliseconds of a hard time limit, polls come at least every ShortPollNodes.
+constexpr int ShortPollWindowMs = 100;
+constexpr int ShortPollNodes    = 1000;
 
 // The rules multiply a budget by a count or a percentage; on long clocks that leaves 32 bits,
 // so the products are formed in 64 bits and the result saturates instead of wrapping.
@@ -171,12 +174,24 @@ void allocateTime(SearchState& state, const Board& board, int wtime, int btime, 
     peak = std::min(peak, cap);
     base = std::min(base, peak);
 
+    // Never plan past the clock itself, less what the interface loses per move. On a clock of
+    // more than a few tenths of a second the rules above stay well inside this already.
+    state.control.deadlineMs = INT32_MAX;
+    if (time > 0.0) {
+        const double left = time - std::max(state.options.moveOverheadMs, 0);
+        base              = std::min(base, left);
+        peak              = std::min(peak, left);
+        state.control.deadlineMs = static_cast<std::int32_t>(left);
+    }
+
     // Short on time: the first poll comes sooner, so a tiny budget is not overrun by a whole
     // poll interval before the clock is first looked at.
     if (peak < 800.0)
         state.control.pollCountdown /= 2;
     if (peak < 400.0)
         state.control.pollCountdown /= 2;
+    if (state.control.deadlineMs < ShortPollWindowMs)
+        state.control.pollCountdown = std::min(state.control.pollCountdown, ShortPollNodes);
 
     state.control.budgetMs  = static_cast<std::int32_t>(base);
     state.control.maxTimeMs = static_cast<std::int32_t>(peak);
@@ -204,6 +219,16 @@ void checkLimitsAt(SearchState& state, std::uint32_t now) {
         if (control.iteration > 3 && elapsed >= std::int64_t{control.budgetMs} + control.extraMs &&
             control.nonFirst && !control.reSearch)
             control.runState = Stopped;
+        // The clock itself stops even the first iteration: a move found late loses the game.
+        if (elapsed >= control.deadlineMs)
+            control.runState = Stopped;
+        // Close to a hard limit the next poll comes sooner, so a short clock is not overrun by
+        // a whole poll interval.
+        const std::int32_t hardLimit =
+            control.iteration > 1 ? std::min(control.maxTimeMs, control.deadlineMs)
+                                  : control.deadlineMs;
+        if (std::int64_t{hardLimit} - elapsed < ShortPollWindowMs)
+            control.pollCountdown = std::min(control.pollCountdown, ShortPollNodes);
     } else {
         if (control.moveTime != 0 && elapsed >= control.moveTime)
             control.runState = Stopped;

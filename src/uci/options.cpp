@@ -17,6 +17,8 @@ constexpr const char* TypeNames[] = {"button", "check", "combo", "spin", "string
 constexpr int HashMinimum          = 8;
 constexpr int HashMaximum          = 256;
 constexpr int MultiPvMinimum       = 1;
+constexpr int MoveOverheadDefault  = 10;
+constexpr int MoveOverheadMaximum  = 5000;
 constexpr const char* ButtonAtRest = "false";   // a button's value; anything else is a press
 constexpr const char* EmptyPath    = "<empty>"; // SyzygyPath's default: no tables
 static_assert(std::tuple_size_v<decltype(EngineOptions::syzygyPath)> == OptionTextCapacity,
@@ -132,6 +134,7 @@ void printOptions(OptionTable& table) {
     appendOption(table, "SyzygyPath", OptionType::String, EmptyPath, "");
     appendOption(table, "Syzygy50MoveRule", OptionType::Check, "true", "");
     appendSpin(table, "Threads", 1, 1, MaxThreads);
+    appendSpin(table, "Move Overhead", MoveOverheadDefault, 0, MoveOverheadMaximum);
 }
 
 SetOptionText splitSetOptionLine(const char* line) {
@@ -186,6 +189,12 @@ void applyOptions(OptionTable& table, SearchState& state) {
         applySyzygyPath(syzygy->value.data(), state.options);
     if (const OptionEntry* threads = findOption(table, "Threads"))
         SetSearchThreads(state, readDecimal(threads->value.data()));
+    if (const OptionEntry* overhead = findOption(table, "Move Overhead")) {
+        const int milliseconds        = readDecimal(overhead->value.data());
+        state.options.moveOverheadMs = milliseconds < 0                     ? 0
+                                       : milliseconds > MoveOverheadMaximum ? MoveOverheadMaximum
+                                                                            : milliseconds;
+    }
     if (const OptionEntry* rate = findOption(table, "Rate of play")) {
         const char* text = rate->value.data();
         if (std::strstr(text, "slow"))

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace tarvo {
@@ -120,7 +121,7 @@ struct Engine : ::testing::Test {
 TEST_F(Engine, ShellCommandsAndHostileInput) {
     engine.send("uci");
     const Lines reply = engine.readUntil("uciok");
-    ASSERT_EQ(reply.size(), 14u);
+    ASSERT_EQ(reply.size(), 15u);
     int year = -1, month = -1, day = -1;
     char hour = 0;
     EXPECT_EQ(std::sscanf(reply[0].c_str(), "id name Tarvo %d.%d.%d%c", &year, &month, &day, &hour),
@@ -138,7 +139,8 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
                "option name UCI_EngineAbout type string default Tarvo by Arvost Pell ",
                "option name SyzygyPath type string default <empty> ",
                "option name Syzygy50MoveRule type check default true ",
-               "option name Threads type spin default 1 min 1 max 256", "uciok"}));
+               "option name Threads type spin default 1 min 1 max 256",
+               "option name Move Overhead type spin default 10 min 0 max 5000", "uciok"}));
     for (const char* line : {"ucinewgame", "setoption name Hash value 32", "stop", "ponderhit",
                              " isready", "ISREADY", "", "xyzzy", "setoption name Nothing"})
         engine.send(line);
@@ -241,11 +243,20 @@ TEST_F(Engine, SearchesAnswerWithTheirBestMove) {
         EXPECT_TRUE(Last(lines).starts_with(best)) << Last(lines);
         EXPECT_TRUE(IsBestMoveLine(Last(lines))) << Last(lines);
     }
-    // No legal move: the null move at once, whatever the limits.
-    EXPECT_EQ(
-        search("fen rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", "go depth 4"),
-        Lines{"bestmove 0000"});
-    EXPECT_EQ(search("fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "go infinite"), Lines{"bestmove 0000"});
+    // No legal move: the null move at once under a limit; infinite and pondering searches
+    // wait for their stop or ponderhit, answering isready meanwhile.
+    const std::string mated = "fen rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
+    const std::string stalemate = "fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1";
+    EXPECT_EQ(search(mated, "go depth 4"), Lines{"bestmove 0000"});
+    EXPECT_EQ(search(stalemate, "go wtime 1000 btime 1000"), Lines{"bestmove 0000"});
+    for (const auto& [position, go, end] :
+         {std::tuple{mated, "go infinite", "stop"}, std::tuple{stalemate, "go ponder", "stop"},
+          std::tuple{mated, "go ponder wtime 500 btime 500", "ponderhit"}}) {
+        EXPECT_TRUE(search(position, go, 200).empty()) << go;
+        sync();
+        engine.send(end);
+        EXPECT_EQ(engine.readUntil("bestmove"), Lines{"bestmove 0000"}) << go;
+    }
 
     Lines lines = search("startpos moves e2e4", "go depth 5");
     EXPECT_EQ(Count(lines, "info depth "), 5);
@@ -454,11 +465,15 @@ TEST_F(Engine, ThreadsEndEveryGoWithOneLegalBestMove) {
 }
 
 TEST_F(Engine, QuitDuringASearchEndsWithoutBestMove) {
-    engine.send("go infinite");
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    engine.send("quit");
-    EXPECT_EQ(engine.waitForExit(), 0);
-    EXPECT_EQ(Count(engine.readUntil("bestmove", 1000), "bestmove"), 0);
+    for (const char* position : {"startpos", "fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"}) {
+        EngineProcess process;
+        process.send(std::string("position ") + position);
+        process.send("go infinite");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        process.send("quit");
+        EXPECT_EQ(process.waitForExit(), 0) << position;
+        EXPECT_EQ(Count(process.readUntil("bestmove", 1000), "bestmove"), 0) << position;
+    }
 }
 
 } // namespace

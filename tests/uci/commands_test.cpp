@@ -262,7 +262,7 @@ TEST(Options, HashSizesAndClearing) {
     EXPECT_TRUE(InTable(state, 78));
 }
 
-TEST(Options, RateOfPlayAndMultiPvValues) {
+TEST(Options, RateOfPlayMultiPvAndMoveOverheadValues) {
     SearchState& state                               = Shell().searchState;
     const std::pair<const char*, RateOfPlay> rates[] = {{"fast", FastRate},
                                                         {"quick", FastRate},
@@ -278,6 +278,14 @@ TEST(Options, RateOfPlayAndMultiPvValues) {
         Say(std::string("setoption name MultiPV value ") + value + "\n");
         EXPECT_EQ(state.options.multiPv, count) << value;
     }
+    const std::pair<const char*, int> overheads[] = {
+        {"250", 250}, {"0", 0}, {"-1", 0}, {"5001", 5000}, {"x", 0}, {"5000", 5000}};
+    for (const auto& [value, milliseconds] : overheads) {
+        Say(std::string("setoption name Move Overhead value ") + value + "\n");
+        EXPECT_EQ(state.options.moveOverheadMs, milliseconds) << value;
+    }
+    Say("uci\n");
+    EXPECT_EQ(state.options.moveOverheadMs, 10);
 }
 
 TEST(Options, NamesMatchExactlyAndTextsAreCut) {

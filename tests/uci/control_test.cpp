@@ -55,6 +55,34 @@ TEST(AllocateTime, WorkedValues) {
     EXPECT_LT(state->control.maxTimeMs, 0);
 }
 
+// Move Overhead caps the plan at the time left on the clock; ample clocks keep their values.
+TEST(AllocateTime, MoveOverheadCapsThePlanAtTheClock) {
+    const struct {
+        int side, wtime, btime, movestogo, overhead;
+        int budget, max, deadline, countdown;
+    } cases[] = {
+        {White, 60000, 0, 0, 10, 1940, 6774, 59990, 10000},
+        {White, 60000, 0, 1, 5000, 53900, 53900, 55000, 10000},
+        {White, 5500, 0, 1, 5000, 500, 500, 500, 5000},
+        {Black, 112, 33, 1, 10, 23, 23, 23, 1000}, // ends well inside Black's 33 ms
+        {White, 90, 0, 1, 0, 81, 81, 90, 1000},
+        {White, 5, 0, 0, 10, -5, -5, -5, 1000},
+        {White, 0, 5, 0, 10, 0, 0, INT_MAX, 2500}, // no clock given: nothing to cap
+        {White, -1000, 0, 0, 10, -900, -900, INT_MAX, 2500},
+    };
+    for (const auto& c : cases) {
+        const auto state              = NewState();
+        state->options.moveOverheadMs = c.overhead;
+        state->control.pollInterval = state->control.pollCountdown = 10000;
+        allocateTime(*state, WithSideToMove(c.side), c.wtime, c.btime, 0, 0, c.movestogo, false);
+        SCOPED_TRACE(&c - cases);
+        EXPECT_EQ(state->control.budgetMs, c.budget);
+        EXPECT_EQ(state->control.maxTimeMs, c.max);
+        EXPECT_EQ(state->control.deadlineMs, c.deadline);
+        EXPECT_EQ(state->control.pollCountdown, c.countdown);
+    }
+}
+
 TEST(AllocateTime, ShortPeakHalvesOnlyTheFirstPollCountdown) {
     const std::pair<int, int> cases[] = {
         {8000, 10000}, {7800, 5000}, {4400, 5000}, {4300, 2500}, {0, 2500}};
@@ -228,6 +256,39 @@ TEST(CheckLimits, DecisionsByRunStateIterationAndFlags) {
             [&] { checkLimitsAt(*state, Start + static_cast<std::uint32_t>(c.elapsed)); });
         EXPECT_EQ(ctl.runState, c.after) << "case " << &c - cases;
         EXPECT_EQ(ctl.nowTick, Start + static_cast<std::uint32_t>(c.elapsed));
+    }
+}
+
+// Clock play stops at the clock's own limit in any iteration, and polls often near a limit.
+TEST(CheckLimits, TheClockStopsEvenTheFirstIterationAndPollsSoonerNearIt) {
+    const struct {
+        SearchRunState run;
+        int iteration, maxTime, deadline, elapsed;
+        SearchRunState after;
+        int countdown;
+    } cases[] = {
+        {Timed, 1, 23, 23, 22, Timed, 1000},
+        {Timed, 1, 23, 23, 23, Stopped, 1000},
+        {Timed, 1, 5000, 9000, 8899, Timed, 10000}, // the hard limit waits for iteration 2
+        {Timed, 1, 5000, 9000, 8901, Timed, 1000},
+        {Timed, 2, 5000, 9000, 4901, Timed, 1000},
+        {Timed, 2, 5000, 9000, 4899, Timed, 10000},
+        {Timed, 1, 0, INT_MAX, 100000, Timed, 10000},
+        {Untimed, 1, 23, 23, 500, Untimed, 10000}, // pondering: its clock is not yet running
+    };
+    for (const auto& c : cases) {
+        const auto state   = NewState();
+        SearchControl& ctl = state->control;
+        ctl.runState       = c.run;
+        ctl.iteration      = c.iteration;
+        ctl.startTick = ctl.lastInfoTick = Start;
+        ctl.budgetMs = ctl.maxTimeMs = c.maxTime;
+        ctl.deadlineMs                 = c.deadline;
+        ctl.pollCountdown              = 10000;
+        pipes::Output(
+            [&] { checkLimitsAt(*state, Start + static_cast<std::uint32_t>(c.elapsed)); });
+        EXPECT_EQ(ctl.runState, c.after) << "case " << &c - cases;
+        EXPECT_EQ(ctl.pollCountdown, c.countdown) << "case " << &c - cases;
     }
 }
 
