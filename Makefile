@@ -19,7 +19,7 @@ build: setup
 run: build
 	@./$(BUILD)/tarvo
 
-test: test-release test-sanitize test-thread
+test: test-release test-sanitize test-thread test-fuzz
 
 test-release: build
 	ctest --test-dir $(BUILD) --output-on-failure
@@ -39,4 +39,37 @@ bench: build
 	./$(BUILD)/tarvo bench
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD) $(TSANBUILD)
+	rm -rf $(BUILD) $(SANBUILD) $(TSANBUILD) $(FUZZBUILD)
+
+# Fuzzing with clang's libFuzzer in its own build folder: `make fuzz` runs each target for
+# FUZZ_RUNS inputs; `make test` ends with the short pass of tests/fuzz/CMakeLists.txt.
+# TARVO_NO_FUZZ=1 (a machine without clang) skips the pass.
+FUZZBUILD ?= build-fuzz
+FUZZ_RUNS ?= 1000000
+FUZZ_TARGETS := position commands
+
+.PHONY: fuzz fuzz-build test-fuzz
+
+fuzz-build: setup
+	cmake -S . -B $(FUZZBUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTARVO_FUZZ=ON >/dev/null
+	cmake --build $(FUZZBUILD) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+
+fuzz: fuzz-build
+	@for target in $(FUZZ_TARGETS); do \
+		log=$(FUZZBUILD)/fuzz_$$target.log; \
+		echo "fuzz_$$target: $(FUZZ_RUNS) inputs (log: $$log)"; \
+		./$(FUZZBUILD)/tests/fuzz/fuzz_$$target -runs=$(FUZZ_RUNS) -timeout=10 \
+			-print_final_stats=1 $(FUZZBUILD)/fuzz-corpus/$$target \
+			tests/fuzz/corpus/$$target >$$log 2>&1 \
+			|| { tail -n 60 $$log; exit 1; }; \
+		grep -E '^(Done|stat::number_of_executed_units|stat::average_exec_per_sec)' $$log; \
+	done
+
+test-fuzz:
+ifeq ($(TARVO_NO_FUZZ),1)
+	@echo "fuzz pass skipped (TARVO_NO_FUZZ=1)"
+else
+	$(MAKE) --no-print-directory fuzz-build
+	ctest --test-dir $(FUZZBUILD) -L fuzz --output-on-failure
+endif

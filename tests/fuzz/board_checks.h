@@ -1,0 +1,110 @@
+#pragma once
+// Board invariants for the fuzz targets, which run without GoogleTest: every check names the
+// first broken invariant and stops the process, so the fuzzer keeps the input that broke it.
+
+#include "board/fen.h"
+#include "board/make_move.h"
+#include "board/movegen.h"
+#include "board/tables.h"
+#include "board/types.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace tarvo::fuzz {
+
+[[noreturn]] inline void Fail(const char* what, const Board& board) {
+    std::fprintf(stderr, "broken invariant: %s\nboard: %s\n", what, WriteFen(board).c_str());
+    std::abort();
+}
+
+// The first invariant the board breaks, or nullptr: one king a side where kingSquare says,
+// placement, colours and the four occupancy words agreeing square by square, fields in range,
+// the side not to move out of check, and the key equal to the one computed from scratch.
+inline const char* BoardProblem(const Board& board) {
+    Bitboard occupied = 0, files = 0, antiDiag = 0, diag = 0;
+    for (int square = 0; square < 64; ++square) {
+        const int piece = board.squares[square];
+        if (piece > King)
+            return "a square holds no piece type";
+        const Bitboard bit = SquareBit[square];
+        for (int type = Pawn; type <= King; ++type)
+            if (((board.pieces[type] & bit) != 0) != (piece == type))
+                return "piece bitboards disagree with the squares";
+        const bool white = (board.colour[White] & bit) != 0;
+        const bool black = (board.colour[Black] & bit) != 0;
+        if ((white || black) != (piece != NoPiece) || (white && black))
+            return "colour bitboards disagree with the squares";
+        if (piece != NoPiece) {
+            occupied |= bit;
+            files |= FileRotBit[square];
+            antiDiag |= AntiDiagRotBit[square];
+            diag |= DiagRotBit[square];
+        }
+    }
+    if (board.pieces[NoPiece] != 0 || board.pieces[7] != 0)
+        return "unused piece bitboards are not empty";
+    if (board.occupied != occupied || board.occupiedFiles != files ||
+        board.occupiedAntiDiag != antiDiag || board.occupiedDiag != diag)
+        return "occupancy words disagree with the squares";
+    for (int side = White; side <= Black; ++side) {
+        const Bitboard kings = board.pieces[King] & board.colour[side];
+        if (kings == 0 || (kings & (kings - 1)) != 0)
+            return "a side has not exactly one king";
+        if (BitScan(kings) != board.kingSquare[side])
+            return "kingSquare is not where the king stands";
+    }
+    if (board.sideToMove > Black || board.epFile > 8 || board.castling > 15 ||
+        board.historyCount > HistoryCapacity)
+        return "a field is out of range";
+    const int waiting = board.sideToMove ^ 1;
+    if (IsSquareAttacked(board, board.sideToMove, board.kingSquare[waiting]))
+        return "the side not to move is in check";
+    if (board.hashKey != ComputeHashKey(board))
+        return "the incremental key differs from the computed one";
+    return nullptr;
+}
+
+// Every field, and the key history entries in use.
+inline bool SameBoard(const Board& a, const Board& b) {
+    if (a.historyCount != b.historyCount || a.sideToMove != b.sideToMove ||
+        a.squares != b.squares || a.epFile != b.epFile || a.castling != b.castling ||
+        a.kingSquare != b.kingSquare || a.halfmoveClock != b.halfmoveClock ||
+        a.pieces != b.pieces || a.occupied != b.occupied || a.occupiedFiles != b.occupiedFiles ||
+        a.occupiedAntiDiag != b.occupiedAntiDiag || a.occupiedDiag != b.occupiedDiag ||
+        a.colour != b.colour || a.hashKey != b.hashKey)
+        return false;
+    for (std::uint32_t i = 0; i < a.historyCount && i < HistoryCapacity; ++i)
+        if (a.history[i] != b.history[i])
+            return false;
+    return true;
+}
+
+inline void CheckBoard(const Board& board) {
+    if (const char* problem = BoardProblem(board))
+        Fail(problem, board);
+}
+
+// The board keeps its invariants; after each legal move the key is still the computed one
+// and the mover's king is safe, and unmake restores every field.
+inline void CheckBoardAndEveryMove(Board& board) {
+    CheckBoard(board);
+    if (board.historyCount >= HistoryCapacity)
+        return; // no room to record another move: the game is compacted before it gets here
+    MoveList legal;
+    GenerateLegalMoves(board, legal);
+    const Board before = board;
+    for (std::uint32_t i = 0; i < legal.count; ++i) {
+        UndoInfo undo;
+        MakeMove(board, legal.moves[i], undo);
+        if (board.hashKey != ComputeHashKey(board))
+            Fail("make-move left a key that differs from the computed one", board);
+        if (IsSquareAttacked(board, board.sideToMove, board.kingSquare[board.sideToMove ^ 1]))
+            Fail("a legal move left its own king in check", board);
+        UnmakeMove(board, legal.moves[i], undo);
+        if (!SameBoard(board, before))
+            Fail("unmake did not restore every field", before);
+    }
+}
+
+} // namespace tarvo::fuzz

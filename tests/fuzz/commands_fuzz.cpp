@@ -1,0 +1,133 @@
+// Fuzz target: arbitrary bytes as a session of command lines, each dispatched exactly as the
+// command loop dispatches it, so every command and every option meets arbitrary text. The
+// harness bounds what would otherwise run for long or leave the process: searches stop after
+// NodeCap nodes, on a clock that advances with the node count (so runs repeat exactly), and
+// never read standard input; perft deeper than PerftCap and Hash settings (a rebuilt table
+// costs more than the rest of a session) are skipped; a line that would quit ends the session. After every line the engine's board keeps its invariants, and a search
+// leaves it exactly as it found it.
+
+#include "board/fen.h"
+#include "board/tables.h"
+#include "fuzz/board_checks.h"
+#include "fuzz/quiet_io.h"
+#include "search/tt.h"
+#include "uci/control.h"
+#include "uci/engine.h"
+#include "uci/hooks.h"
+#include "uci/loop.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+using namespace tarvo;
+
+namespace {
+
+constexpr std::uint64_t NodeCap = 1000;
+constexpr int PollNodes         = 200;
+constexpr int NodesPerMs        = 50;
+constexpr int PerftCap          = 2;
+constexpr int TableMegabytes    = 1;
+
+std::uint32_t nodeClock(const SearchState& state) {
+    return state.control.startTick + static_cast<std::uint32_t>(state.nodes / NodesPerMs);
+}
+
+void setUpBounded(SearchState& state, const Board& board, const SearchLimits& limits,
+                  MoveList& rootMoves) {
+    setUpSearch(state, board, limits, rootMoves);
+    state.control.pollInterval  = std::min(state.control.pollInterval, PollNodes);
+    state.control.pollCountdown = std::min(state.control.pollCountdown, PollNodes);
+}
+
+void pollBounded(SearchState& state) {
+    checkLimitsAt(state, nodeClock(state));
+    if (state.nodes >= NodeCap)
+        state.control.runState = Stopped;
+}
+
+bool iterationDoneBounded(SearchState& state) {
+    return iterationDoneAt(state, nodeClock(state));
+}
+
+Engine& TheEngine() {
+    static Engine engine;
+    return engine;
+}
+
+// Everything a session can change, back to a fresh engine's state; the table stays small.
+void resetEngine(Engine& engine) {
+    SetFromFen(engine.board, StartFen);
+    engine.optionTable.count    = 0;
+    engine.searchState.options = EngineOptions{};
+    TranspositionTable& tt      = engine.searchState.tt;
+    if (tt.entryCount != static_cast<std::uint32_t>(TableMegabytes) * 65536)
+        TTResize(tt, TableMegabytes);
+    else
+        TTClear(tt);
+}
+
+bool startsWith(const char* line, const char* prefix) {
+    return std::strncmp(line, prefix, std::strlen(prefix)) == 0;
+}
+
+// A perft that would take longer than a fuzz run should (the command itself caps it at 64).
+bool isDeepPerft(const char* line) {
+    if (!startsWith(line, "go") || std::strlen(line) < 3)
+        return false;
+    const char* text = line + 3;
+    while (*text == ' ' || *text == '\t')
+        ++text;
+    return std::strncmp(text, "perft", 5) == 0 && std::atoi(text + 5) > PerftCap;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    InitTables();
+    fuzz::SilenceStandardStreams();
+    SearchState& state = TheEngine().searchState;
+    InitSearchState(state);
+    installSearchHooks(state);
+    state.hooks.setUp         = setUpBounded;
+    state.hooks.nodePoll      = pollBounded;
+    state.hooks.rootPoll      = nullptr;
+    state.hooks.iterationDone = iterationDoneBounded;
+    state.hooks.finalWait     = nullptr;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Engine& engine = TheEngine();
+    resetEngine(engine);
+    // Lines as the loop reads them: each keeps its newline, a carriage return before the
+    // newline is dropped, and a line longer than the loop's buffer comes in pieces.
+    std::string line;
+    for (std::size_t at = 0; at < size;) {
+        line.clear();
+        while (at < size && line.size() < CommandLineCapacity - 1) {
+            const char byte = static_cast<char>(data[at++]);
+            if (byte == '\n' && !line.empty() && line.back() == '\r') {
+                line.back() = '\n';
+                break;
+            }
+            line.push_back(byte);
+            if (byte == '\n')
+                break;
+        }
+        if (startsWith(line.c_str(), "quit"))
+            break;
+        if (isDeepPerft(line.c_str()) || startsWith(line.c_str(), "setoption name Hash"))
+            continue;
+        const Board before = engine.board;
+        dispatchCommand(engine, line.c_str());
+        fuzz::CheckBoard(engine.board);
+        if (startsWith(line.c_str(), "go") && !fuzz::SameBoard(engine.board, before))
+            fuzz::Fail("a search left the board changed", before);
+    }
+    return 0;
+}
