@@ -3,8 +3,9 @@
 // harness bounds what would otherwise run for long or leave the process: searches stop after
 // NodeCap nodes, on a clock that advances with the node count (so runs repeat exactly), and
 // never read standard input; perft deeper than PerftCap and Hash settings (a rebuilt table
-// costs more than the rest of a session) are skipped; a line that would quit ends the session. After every line the engine's board keeps its invariants, and a search
-// leaves it exactly as it found it.
+// costs more than the rest of a session) are skipped; a line that would quit ends the session.
+// After every line the engine's board keeps its invariants, and a search leaves it exactly as it
+// found it.
 
 #include "board/fen.h"
 #include "board/tables.h"
@@ -62,9 +63,9 @@ Engine& TheEngine() {
 // Everything a session can change, back to a fresh engine's state; the table stays small.
 void resetEngine(Engine& engine) {
     SetFromFen(engine.board, StartFen);
-    engine.optionTable.count    = 0;
+    engine.optionTable.count   = 0;
     engine.searchState.options = EngineOptions{};
-    TranspositionTable& tt      = engine.searchState.tt;
+    TranspositionTable& tt     = engine.searchState.tt;
     if (tt.entryCount != static_cast<std::uint32_t>(TableMegabytes) * 65536)
         TTResize(tt, TableMegabytes);
     else

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string line = input.substr(start, end - start + (end < input.size()));
         start                  = end + 1;
 
-        probe              = board;
+        probe               = board;
         const bool accepted = SetFromFen(probe, line.c_str());
         if (!accepted && !fuzz::SameBoard(probe, board))
             fuzz::Fail("a refused FEN changed the board", board);
