@@ -2,8 +2,10 @@
 // command loop dispatches it, so every command and every option meets arbitrary text. The
 // harness bounds what would otherwise run for long or leave the process: searches stop after
 // NodeCap nodes, on a clock that advances with the node count (so runs repeat exactly), and
-// never read standard input; perft deeper than PerftCap and Hash settings (a rebuilt table
-// costs more than the rest of a session) are skipped; a line that would quit ends the session.
+// never read standard input; perft deeper than PerftCap, Hash settings (a rebuilt table costs
+// more than the rest of a session) and Threads settings (helper threads would make runs neither
+// repeat nor stay fast; the threaded tests cover them) are skipped; a line that would quit ends
+// the session.
 // After every line the engine's board keeps its invariants, and a search leaves it exactly as it
 // found it.
 
@@ -122,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (startsWith(line.c_str(), "quit"))
             break;
-        if (isDeepPerft(line.c_str()) || startsWith(line.c_str(), "setoption name Hash"))
+        if (isDeepPerft(line.c_str()) || startsWith(line.c_str(), "setoption name Hash") ||
+            startsWith(line.c_str(), "setoption name Threads"))
             continue;
         const Board before = engine.board;
         dispatchCommand(engine, line.c_str());

@@ -303,7 +303,7 @@ TEST(Options, NamesMatchExactlyAndTextsAreCut) {
     EXPECT_EQ(ValueOf("UCI_EngineAbout"), std::string(127, 'v'));
     setOption(table, "Ponder" + std::string(300, 'x'), "true");
     EXPECT_EQ(ValueOf("Ponder"), "false");
-    EXPECT_EQ(table.count, 11);
+    EXPECT_EQ(table.count, 12);
 }
 
 TEST(GoText, ReadsEachKeywordAtItsFirstOccurrence) {
