@@ -78,7 +78,8 @@ int EvalStage(const Board& board, int colour) {
     return Middlegame;
 }
 
-void ComputeEvalBreakdown(const Board& board, EvalBreakdown& breakdown) {
+void ComputeEvalBreakdown(const Board& board, const PawnStructure& pawns,
+                          EvalBreakdown& breakdown) {
     const std::array<int, 2> stage = {EvalStage(board, White), EvalStage(board, Black)};
     breakdown.stage                = stage;
     for (int colour = White; colour <= Black; ++colour) {
@@ -87,12 +88,19 @@ void ComputeEvalBreakdown(const Board& board, EvalBreakdown& breakdown) {
         const Bitboard knights = board.pieces[Knight] & board.colour[colour];
         terms[TermMaterial][colour]   = MaterialAndSquares(board, colour, g);
         terms[TermOutposts][colour]   = EvalKnightOutposts(board, colour, knights);
-        terms[TermPawns][colour]      = EvalPawns(board, colour, g);
+        terms[TermPawns][colour]      = ScorePawns(board, pawns.side[colour], colour, g);
         terms[TermKingSafety][colour] = EvalKingSafety(board, colour, g);
         terms[TermRooks][colour]      = EvalRooks(board, colour, g);
         terms[TermBishops][colour]    = EvalBishops(board, colour, g);
         terms[TermQueens][colour]     = EvalQueens(board, colour, g);
     }
+}
+
+void ComputeEvalBreakdown(const Board& board, EvalBreakdown& breakdown) {
+    PawnStructure pawns;
+    AnalysePawns(board.pieces[Pawn] & board.colour[White], board.pieces[Pawn] & board.colour[Black],
+                 pawns);
+    ComputeEvalBreakdown(board, pawns, breakdown);
 }
 
 int WhiteScore(const EvalBreakdown& breakdown) {

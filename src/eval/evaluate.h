@@ -1,8 +1,8 @@
 #pragma once
 // The static evaluation: a score in centipawns from the side to move's point of view. It is a pure
-// function of the board (no cache, no pawn hash, no state), because the search calls it at every
-// quiescence node and a cache would cost more than it saves at this size. The weights of each side
-// depend on that side's stage, which only the opponent's pieces decide.
+// function of the board; the search reaches it through the caches of eval/cache.h, which only
+// remember results and never change them. The weights of each side depend on that side's stage,
+// which only the opponent's pieces decide.
 //
 // The driver fills a small breakdown record, one entry per term and colour, that both Evaluate and
 // the `eval` command read, so the command can never disagree with the search's score.
@@ -10,6 +10,7 @@
 #include <array>
 
 #include "board/types.h"
+#include "eval/pawns.h"
 
 namespace tarvo {
 
@@ -42,6 +43,9 @@ struct EvalBreakdown {
 };
 
 void ComputeEvalBreakdown(const Board& board, EvalBreakdown& breakdown);
+// The same with the board's pawn structure already analysed (as a pawn cache holds it).
+void ComputeEvalBreakdown(const Board& board, const PawnStructure& pawns,
+                          EvalBreakdown& breakdown);
 
 // Sum of every term from White's point of view.
 int WhiteScore(const EvalBreakdown& breakdown);

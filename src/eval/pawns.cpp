@@ -35,18 +35,14 @@ constexpr std::array<int, 3> PawnValueAdjustment = {-18, -13, 0};
 
 } // namespace
 
-int EvalPawns(const Board& board, int colour, int stage) {
-    const Bitboard own = board.pieces[Pawn] & board.colour[colour];
-    if (own == 0)
-        return 0;
-    const int enemyColour  = colour ^ 1;
-    const int sign         = ColourSign(colour);
-    const Bitboard enemy   = board.pieces[Pawn] & board.colour[enemyColour];
-    const Bitboard blocker = board.colour[enemyColour];
-    const int ownKing      = board.kingSquare[colour];
-    const int enemyKing    = board.kingSquare[enemyColour];
+namespace {
 
-    int score = 0;
+void AnalyseSide(Bitboard own, Bitboard enemy, int colour, PawnSide& side) {
+    const int sign       = ColourSign(colour);
+    const Bitboard all   = own | enemy;
+    side                 = PawnSide{0, 0, static_cast<std::int16_t>(CountBits(own)), 0, 0};
+    int structure        = 0;
+    int connectedCount   = 0;
     for (Bitboard set = own; set != 0; set &= set - 1) {
         const int square = BitScan(set);
         const int file   = FileOf(square);
@@ -55,37 +51,68 @@ int EvalPawns(const Board& board, int colour, int stage) {
         // there would step the front square off the board, so such a pawn gets only its value
         // adjustment.
         const int relativeRank = RelativeRank(colour, square);
-        if (relativeRank == 0 || relativeRank == 7) {
-            score += PawnValueAdjustment[stage];
+        if (relativeRank == 0 || relativeRank == 7)
             continue;
-        }
         const Bitboard fileAhead = RanksAhead[colour][rank] & FileMask[file];
         const bool passed = (FrontSpan[colour][square] & enemy) == 0 && (fileAhead & own) == 0;
         const Bitboard besideOrBehind = RankMask[rank] | RankMask[rank - sign];
         const bool connected = (own & AdjacentFilesMask[file] & besideOrBehind) != 0;
 
         if (passed) {
-            const int front     = square + 8 * sign;
-            const int frontRank = RelativeRank(colour, front);
-            score += frontRank * (5 * SquareDistance(enemyKing, front) -
-                                  4 * SquareDistance(ownKing, front));
-            score += connected ? ConnectedPassedPawnBonus[stage][relativeRank]
-                               : PassedPawnBonus[stage][relativeRank];
-            if ((blocker & (Bitboard{1} << front)) == 0)
-                score += FreePathBonus[frontRank];
+            side.passed |= SquareBit[square];
+            if (connected)
+                side.connectedPassed |= SquareBit[square];
         } else if (connected) {
-            score += ConnectedPawnBonus[stage];
-        } else if ((PawnAttacks[colour][square] & enemy) == 0 &&
-                   (fileAhead & board.pieces[Pawn]) == 0) {
+            ++connectedCount;
+        } else if ((PawnAttacks[colour][square] & enemy) == 0 && (fileAhead & all) == 0) {
             // Not passed, yet nothing on its file ahead: an enemy pawn beside holds it back and it
             // has nothing to capture.
-            score += WeakPawnPenalty;
+            structure += WeakPawnPenalty;
         } else if ((own & AdjacentFilesMask[file]) == 0) {
-            score += IsolatedPawnPenalty;
+            structure += IsolatedPawnPenalty;
         }
-        score += PawnValueAdjustment[stage];
+    }
+    side.connected = static_cast<std::int16_t>(connectedCount);
+    side.structure = static_cast<std::int16_t>(structure);
+}
+
+} // namespace
+
+void AnalysePawns(Bitboard whitePawns, Bitboard blackPawns, PawnStructure& structure) {
+    AnalyseSide(whitePawns, blackPawns, White, structure.side[White]);
+    AnalyseSide(blackPawns, whitePawns, Black, structure.side[Black]);
+}
+
+int ScorePawns(const Board& board, const PawnSide& side, int colour, int stage) {
+    const int enemyColour  = colour ^ 1;
+    const int sign         = ColourSign(colour);
+    const Bitboard blocker = board.colour[enemyColour];
+    const int ownKing      = board.kingSquare[colour];
+    const int enemyKing    = board.kingSquare[enemyColour];
+
+    int score = side.count * PawnValueAdjustment[stage] + side.connected * ConnectedPawnBonus[stage] +
+                side.structure;
+    for (Bitboard set = side.passed; set != 0; set &= set - 1) {
+        const int square       = BitScan(set);
+        const int relativeRank = RelativeRank(colour, square);
+        const int front        = square + 8 * sign;
+        const int frontRank    = RelativeRank(colour, front);
+        score += frontRank * (5 * SquareDistance(enemyKing, front) -
+                              4 * SquareDistance(ownKing, front));
+        score += (side.connectedPassed & SquareBit[square]) != 0
+                     ? ConnectedPassedPawnBonus[stage][relativeRank]
+                     : PassedPawnBonus[stage][relativeRank];
+        if ((blocker & SquareBit[front]) == 0)
+            score += FreePathBonus[frontRank];
     }
     return sign * score;
+}
+
+int EvalPawns(const Board& board, int colour, int stage) {
+    PawnStructure structure;
+    AnalysePawns(board.pieces[Pawn] & board.colour[White], board.pieces[Pawn] & board.colour[Black],
+                 structure);
+    return ScorePawns(board, structure.side[colour], colour, stage);
 }
 
 } // namespace tarvo

@@ -1,7 +1,7 @@
 #include "search/qsearch.h"
 
 #include "board/make_move.h"
-#include "eval/evaluate.h"
+#include "eval/cache.h"
 #include "search/draw.h"
 #include "search/picker.h"
 #include "search/state.h"
@@ -19,10 +19,10 @@ int QSearch(SearchState& state, Board& board, int alpha, int beta, float depth, 
     if (IsDrawByRule(board))
         return 0;
     if (ply >= MaxPly - 1)
-        return Evaluate(board);
+        return Evaluate(board, state.evalCache);
     state.selDepth = std::max(state.selDepth, ply);
 
-    const int standPat = Evaluate(board);
+    const int standPat = Evaluate(board, state.evalCache);
     MovePicker picker;
     int checkerCount   = 0;
     picker.checkers    = FindCheckers(board, checkerCount);

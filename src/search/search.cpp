@@ -3,7 +3,7 @@
 #include "board/make_move.h"
 #include "board/see.h"
 #include "board/tables.h"
-#include "eval/evaluate.h"
+#include "eval/cache.h"
 #include "search/draw.h"
 #include "search/history.h"
 #include "search/picker.h"
@@ -49,9 +49,9 @@ struct LazyEval {
     int value  = 0;
 };
 
-int StaticScore(LazyEval& eval, const Board& board) {
+int StaticScore(LazyEval& eval, const Board& board, EvalCache& cache) {
     if (!eval.known) {
-        eval.value = Evaluate(board);
+        eval.value = Evaluate(board, cache);
         eval.known = true;
     }
     return eval.value;
@@ -117,7 +117,7 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
     if (IsDrawByRule(board))
         return 0;
     if (ply >= MaxPly - 1)
-        return Evaluate(board);
+        return Evaluate(board, state.evalCache);
     state.selDepth = std::max(state.selDepth, ply);
     CountNode(state);
 
@@ -162,7 +162,7 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
     bool tryRazor = !pvNode;
     if (nullAllowed && depth >= params.nullMinDepth && !inCheck && !pvNode &&
         HasPieces(board, board.sideToMove) &&
-        (depth - 1 <= params.nullReduction || StaticScore(eval, board) >= beta)) {
+        (depth - 1 <= params.nullReduction || StaticScore(eval, board, state.evalCache) >= beta)) {
         UndoInfo undo;
         MakeNullMove(board, undo);
         const int value = -Search(state, board, -beta, -beta + 1, depth - 1 - params.nullReduction,
@@ -180,14 +180,14 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
     }
 
     if (tryRazor && depth <= params.razorMaxDepth &&
-        StaticScore(eval, board) + params.razorMargin < beta) {
+        StaticScore(eval, board, state.evalCache) + params.razorMargin < beta) {
         const int value = QSearch(state, board, beta - 1, beta, 0.0f, ply);
         if (value < beta)
             return value;
     }
 
     if (pvNode && record.hashMove <= NoMove && depth >= params.iidMinDepth &&
-        Evaluate(board) >= beta + IidEvalMargin) {
+        Evaluate(board, state.evalCache) >= beta + IidEvalMargin) {
         const float iidDepth = std::min(depth - params.iidReduction, depth * 0.5f);
         const int value      = Search(state, board, alpha, beta, iidDepth, ply + 1, false);
         if (std::abs(value) >= MateThreshold)
@@ -224,7 +224,7 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
         if (plainQuiet && depth <= params.futilityMaxDepth) {
             if (!futilityKnown) {
                 const int margin = depth < params.futilityMarginDepth ? 100 : 300;
-                futilityValue    = StaticScore(eval, board) + margin;
+                futilityValue    = StaticScore(eval, board, state.evalCache) + margin;
                 futilityKnown    = true;
             }
             if (futilityValue <= alpha) {

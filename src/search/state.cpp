@@ -30,11 +30,17 @@ void InitSearchRecords(SearchState& state) {
     state.hooks       = SearchHooks{};
     state.threads     = nullptr;
     state.threadIndex = 0;
+    ClearEvalCache(state.evalCache);
 }
 
 void ReleaseSearchState(SearchState& state) {
     SetSearchThreads(state, 1);
     TTRelease(state.tt);
+}
+
+void ClearSearchTables(SearchState& state) {
+    TTClear(state.tt);
+    ClearEvalCache(state.evalCache);
 }
 
 } // namespace tarvo

@@ -1,15 +1,17 @@
 #pragma once
 // The search's working record and everything it holds: ply records, the MultiPV table, the
-// search control (limits, clocks, run state), typed options, history tables and the
-// transposition table. The search reaches the shell (clock, input, output, time rules)
-// only through SearchHooks, so this layer never depends on the UCI layer above it.
-// Each search thread owns one SearchState and writes only its own; the threads share nothing
-// but the transposition table's entries (see search/threads.h).
+// search control (limits, clocks, run state), typed options, history tables, the
+// transposition table and the evaluation caches. The search reaches the shell (clock, input,
+// output, time rules) only through SearchHooks, so this layer never depends on the UCI layer
+// above it. Each search thread owns one SearchState and writes only its own (its evaluation
+// caches included); the threads share nothing but the transposition table's entries (see
+// search/threads.h).
 
 #include <array>
 #include <cstdint>
 
 #include "board/types.h"
+#include "eval/cache.h"
 #include "search/tt.h"
 
 namespace tarvo {
@@ -169,6 +171,7 @@ struct SearchState {
     std::array<std::int32_t, HistorySize> cutoffCount{};
     std::array<std::int32_t, HistorySize> failCount{};
     TranspositionTable tt{};
+    EvalCache evalCache{}; // emptied whenever the table is
     SearchHooks hooks{};
     // The main thread's state (threadIndex 0) points to its helper threads, or holds nullptr
     // when it searches alone; a helper's state (threadIndex 1 and up) points to the helpers it
@@ -186,6 +189,9 @@ void InitSearchState(SearchState& state);
 void InitSearchRecords(SearchState& state);
 // Ends the helper threads, if any, and frees the table.
 void ReleaseSearchState(SearchState& state);
+
+// Empties the transposition table and the evaluation caches together.
+void ClearSearchTables(SearchState& state);
 
 // Node countdown, run by every alpha-beta and quiescence node: counts the node and, every
 // pollInterval + 1 nodes, lets the shell read input and check the limits.

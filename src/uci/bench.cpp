@@ -70,7 +70,7 @@ void ResetSearchState(SearchState& state) {
         TTResize(state.tt, BenchMegabytes);
     state.options.hashMegabytes = BenchMegabytes;
     state.options.multiPv       = 1;
-    TTClear(state.tt);
+    ClearSearchTables(state);
     state.plies.fill(PlyRecord{});
     state.historyScore.fill(0);
     state.cutoffCount.fill(0);

@@ -83,7 +83,7 @@ void dispatchCommand(Engine& engine, const char* line) {
     } else if (startsWith(line, "stop")) {
         // Only meaningful while a search runs, where the poll reads it.
     } else if (startsWith(line, "ucinewgame")) {
-        TTClear(engine.searchState.tt);
+        ClearSearchTables(engine.searchState);
     } else if (startsWith(line, "uci")) {
         answerUci(engine);
     } else if (startsWith(line, "setoption name")) {

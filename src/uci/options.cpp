@@ -175,11 +175,12 @@ void applyOptions(OptionTable& table, SearchState& state) {
         if (requested != state.options.hashMegabytes) {
             state.options.hashMegabytes = requested;
             TTResize(state.tt, hashTableMegabytes(requested));
+            ClearEvalCache(state.evalCache);
         }
     }
     if (OptionEntry* clearHash = findOption(table, "Clear Hash")) {
         if (std::strcmp(clearHash->value.data(), ButtonAtRest) != 0) {
-            TTClear(state.tt);
+            ClearSearchTables(state);
             copyOptionText(clearHash->value, ButtonAtRest);
         }
     }
