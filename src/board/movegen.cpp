@@ -306,6 +306,58 @@ template <int side> void GenerateFor(const Board& board, MoveList& list) {
     }
 }
 
+// Whether a quiet move other than castling checks the enemy king: directly, by the moved piece
+// from its new square, or by uncovering a slider behind the square it leaves. The occupancy
+// after the move is the board's with `from` emptied and `to` filled.
+bool QuietMoveGivesCheck(const Board& board, Move move) {
+    const int side          = board.sideToMove;
+    const int king          = board.kingSquare[side ^ 1];
+    const int from          = MoveFrom(move);
+    const int to            = MoveTo(move);
+    const Bitboard kingBit  = SquareBit[king];
+    const Bitboard occupied = (board.occupied ^ SquareBit[from]) | SquareBit[to];
+    const bool openPath     = (Between[to][king] & occupied) == 0;
+    switch (MovePiece(move)) {
+    case Pawn:
+        if (PawnAttacks[side][to] & kingBit)
+            return true;
+        break;
+    case Knight:
+        if (KnightAttacks[to] & kingBit)
+            return true;
+        break;
+    case Bishop:
+        if ((BishopEmptyAttacks[to] & kingBit) && openPath)
+            return true;
+        break;
+    case Rook:
+        if ((RookEmptyAttacks[to] & kingBit) && openPath)
+            return true;
+        break;
+    case Queen:
+        if ((QueenEmptyAttacks[to] & kingBit) && openPath)
+            return true;
+        break;
+    default:
+        break;
+    }
+    // Discovered: an own slider on the line from the king through `from`, with nothing left
+    // between them once the move is made.
+    const Bitboard own    = board.colour[side] & ~SquareBit[from];
+    const Bitboard queens = board.pieces[Queen];
+    Bitboard sliders      = 0;
+    if (BishopEmptyAttacks[king] & SquareBit[from])
+        sliders = (board.pieces[Bishop] | queens) & own & LineThrough[king][from];
+    else if (RookEmptyAttacks[king] & SquareBit[from])
+        sliders = (board.pieces[Rook] | queens) & own & LineThrough[king][from];
+    for (; sliders != 0; sliders &= sliders - 1) {
+        const Bitboard path = Between[king][BitScan(sliders)];
+        if ((path & SquareBit[from]) && (path & occupied) == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void GenerateLegalMoves(const Board& board, MoveList& list) {
@@ -323,11 +375,18 @@ void GenerateQuietChecks(Board& board, MoveList& list) {
         const Move move = legal.moves[i];
         if (move & TacticalMask)
             continue;
-        UndoInfo undo;
-        MakeMove(board, move, undo);
-        if (IsSquareAttacked(board, mover, board.kingSquare[board.sideToMove]))
+        bool check;
+        if (move & CastlingFlag) {
+            // Castling moves two pieces; making it keeps every castling rule in one place.
+            UndoInfo undo;
+            MakeMove(board, move, undo);
+            check = IsSquareAttacked(board, mover, board.kingSquare[board.sideToMove]);
+            UnmakeMove(board, move, undo);
+        } else {
+            check = QuietMoveGivesCheck(board, move);
+        }
+        if (check)
             list.moves[list.count++] = move;
-        UnmakeMove(board, move, undo);
     }
 }
 

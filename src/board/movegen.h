@@ -14,8 +14,9 @@ namespace tarvo {
 void GenerateLegalMoves(const Board& board, MoveList& list);
 
 // Appends, after the moves already in `list`, the legal quiet moves (no capture, no en
-// passant, no promotion; castling and double steps included) that give check. Makes and
-// unmakes each candidate, so `board` is unchanged on return; writes only moves and count.
+// passant, no promotion; castling and double steps included) that give check, in generation
+// order. Checks are found from the lines through the enemy king; only castling is made and
+// unmade to test it, so `board` is unchanged on return. Writes only moves and count.
 void GenerateQuietChecks(Board& board, MoveList& list);
 
 } // namespace tarvo

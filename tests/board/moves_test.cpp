@@ -1,3 +1,5 @@
+#include "board/make_move.h"
+#include "board/movegen.h"
 #include "board/staged.h"
 #include "board/tables.h"
 #include "board/validate.h"
@@ -146,6 +148,41 @@ TEST(StagedGenerators, GiveExactlyTheLegalMovesInTheirClassesOverTheWalk) {
             FAIL() << WriteFen(board);
     });
     EXPECT_GT(checks, positions / 100);
+}
+
+// Against making every legal quiet move and testing the enemy king: the same moves in the same
+// order, since the quiescence search takes them in that order.
+TEST(GenerateQuietChecks, MatchesMakeAndTestOverTheWalk) {
+    long positions = 0, checks = 0;
+    test::WalkSuite(test::WalkPlies, [&](Board& board) {
+        if (::testing::Test::HasFailure())
+            return;
+        std::vector<Move> expected;
+        const int mover = board.sideToMove;
+        for (const Move move : test::LegalMoves(board)) {
+            if (!IsQuiet(move))
+                continue;
+            UndoInfo undo;
+            MakeMove(board, move, undo);
+            if (IsSquareAttacked(board, mover, board.kingSquare[mover ^ 1]))
+                expected.push_back(move);
+            UnmakeMove(board, move, undo);
+        }
+        MoveList list;
+        list.moves[0] = NoMove;
+        list.count    = 1; // appends after what the list holds
+        const Board before = board;
+        GenerateQuietChecks(board, list);
+        ASSERT_TRUE(test::SameBoard(board, before));
+        ASSERT_EQ(list.moves[0], NoMove);
+        const std::vector<Move> found(list.moves.begin() + 1, list.moves.begin() + list.count);
+        if (found != expected)
+            FAIL() << WriteFen(board) << " gives " << test::Texts(found) << " not "
+                   << test::Texts(expected);
+        ++positions;
+        checks += !expected.empty();
+    });
+    EXPECT_GT(checks, positions / 20);
 }
 
 TEST(StagedGenerators, AppendInStageOrder) {
