@@ -12,9 +12,9 @@ all: build
 setup:
 	@bash tools/setup.sh
 
+# Link-time and profile-guided optimisation (trained on the bench) where the compiler has them.
 build: setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build $(BUILD) -j $(JOBS)
+	@bash tools/optimised_build.sh $(BUILD) $(JOBS)
 
 run: build
 	@./$(BUILD)/tarvo

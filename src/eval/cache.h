@@ -35,6 +35,11 @@ struct EvalCache {
 
 void ClearEvalCache(EvalCache& cache);
 
+// Starts loading the score entry of `key`, for an evaluation made soon after (at the child node).
+inline void EvalCachePrefetch(const EvalCache& cache, std::uint64_t key) {
+    __builtin_prefetch(&cache.scores[key & (EvalCacheEntries - 1)]);
+}
+
 // Evaluate(board), remembered.
 int Evaluate(const Board& board, EvalCache& cache);
 

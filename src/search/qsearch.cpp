@@ -58,6 +58,7 @@ int QSearch(SearchState& state, Board& board, int alpha, int beta, float depth, 
             qsDepth += state.params.qsSingleReplyExtension;
         UndoInfo undo;
         MakeMove(board, move, undo);
+        EvalCachePrefetch(state.evalCache, board.hashKey);
         const float childDepth = static_cast<float>(static_cast<double>(qsDepth) - 1.0);
         const int value        = -QSearch(state, board, -beta, -alpha, childDepth, ply + 1);
         UnmakeMove(board, move, undo);

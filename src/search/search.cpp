@@ -254,6 +254,9 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
 
         UndoInfo undo;
         MakeMove(board, move, undo);
+        if (newDepth >= params.ttMinDepth)
+            TTPrefetch(state.tt, board.hashKey);
+        EvalCachePrefetch(state.evalCache, board.hashKey);
         int value;
         if (pvNode && triedCount > 1) {
             value = -Search(state, board, -alpha - 1, -alpha, newDepth, ply + 1, true);

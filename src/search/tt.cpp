@@ -6,7 +6,7 @@ namespace tarvo {
 
 namespace {
 
-constexpr int EntriesPerBucket   = 4;
+constexpr int EntriesPerBucket   = TTBucketEntries;
 constexpr int EntriesPerMegabyte = 65536;
 // entryCount is 32 bits wide: 32768 MB is the largest size whose count still fits.
 constexpr int LargestMegabytes      = 32768;

@@ -42,6 +42,14 @@ struct TranspositionTable {
     std::uint32_t usedCount = 0; // entries stamped with the current generation by store or plant
 };
 
+inline constexpr int TTBucketEntries = 4;
+
+// Starts loading the bucket of `key` into the processor's cache, so that a probe made a little
+// later (after MakeMove, at the child node) does not wait for memory.
+inline void TTPrefetch(const TranspositionTable& table, std::uint64_t key) {
+    __builtin_prefetch(table.entries + TTBucketEntries * (key & (table.bucketCount - 1)));
+}
+
 constexpr Move TTEntryMove(const TTEntry& entry) { return entry.moveAndBound & 0xffffff; }
 constexpr TTBound TTEntryBound(const TTEntry& entry) {
     return static_cast<TTBound>(entry.moveAndBound >> 24);
