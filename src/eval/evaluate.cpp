@@ -82,18 +82,25 @@ void ComputeEvalBreakdown(const Board& board, const PawnStructure& pawns,
                           EvalBreakdown& breakdown) {
     const std::array<int, 2> stage = {EvalStage(board, White), EvalStage(board, Black)};
     breakdown.stage                = stage;
+    const std::array<Bitboard, 2> zone = {KingZone(board, White, stage[White]),
+                                          KingZone(board, Black, stage[Black])};
+    // attackers[c]: the pieces of c's opponent that reach c's zone, counted by the piece terms.
+    std::array<ZoneAttackers, 2> attackers{};
+    auto& terms = breakdown.terms;
     for (int colour = White; colour <= Black; ++colour) {
-        const int g   = stage[colour];
-        auto& terms   = breakdown.terms;
+        const int g            = stage[colour];
+        const int enemy        = colour ^ 1;
         const Bitboard knights = board.pieces[Knight] & board.colour[colour];
-        terms[TermMaterial][colour]   = MaterialAndSquares(board, colour, g);
-        terms[TermOutposts][colour]   = EvalKnightOutposts(board, colour, knights);
-        terms[TermPawns][colour]      = ScorePawns(board, pawns.side[colour], colour, g);
-        terms[TermKingSafety][colour] = EvalKingSafety(board, colour, g);
-        terms[TermRooks][colour]      = EvalRooks(board, colour, g);
-        terms[TermBishops][colour]    = EvalBishops(board, colour, g);
-        terms[TermQueens][colour]     = EvalQueens(board, colour, g);
+        terms[TermMaterial][colour] = MaterialAndSquares(board, colour, g);
+        terms[TermOutposts][colour] = EvalKnightOutposts(board, colour, knights);
+        terms[TermPawns][colour]    = ScorePawns(board, pawns.side[colour], colour, g);
+        terms[TermRooks][colour]    = EvalRooks(board, colour, g, zone[enemy], attackers[enemy]);
+        terms[TermBishops][colour]  = EvalBishops(board, colour, g, zone[enemy], attackers[enemy]);
+        terms[TermQueens][colour]   = EvalQueens(board, colour, g, zone[enemy], attackers[enemy]);
     }
+    for (int colour = White; colour <= Black; ++colour)
+        terms[TermKingSafety][colour] =
+            EvalKingSafety(board, colour, stage[colour], attackers[colour]);
 }
 
 void ComputeEvalBreakdown(const Board& board, EvalBreakdown& breakdown) {

@@ -29,7 +29,27 @@ inline int CountOnRank(Bitboard set, int rank, int fileBits) {
 
 } // namespace
 
-int EvalKingSafety(const Board& board, int colour, int stage) {
+Bitboard KingZone(const Board& board, int colour, int stage) {
+    if (stage == Endgame)
+        return 0;
+    const int sign              = ColourSign(colour);
+    const int king              = board.kingSquare[colour];
+    const int centreFile        = ShelterCentreFile[FileOf(king)];
+    const Bitboard shelterFiles = FileMask[centreFile] | AdjacentFilesMask[centreFile];
+    const Bitboard ownPawns     = board.pieces[Pawn] & board.colour[colour];
+    // The king's neighbours, the own shelter pawns next to the square in front of it, and on an
+    // edge file the neighbours of the square beside it.
+    Bitboard zone = KingAttacks[king];
+    if (RelativeRank(colour, king) != 7)
+        zone |= KingAttacks[king + 8 * sign] & ownPawns & shelterFiles;
+    if (FileOf(king) == 0)
+        zone |= KingAttacks[king + 1];
+    else if (FileOf(king) == 7)
+        zone |= KingAttacks[king - 1];
+    return zone;
+}
+
+int EvalKingSafety(const Board& board, int colour, int stage, ZoneAttackers attackers) {
     if (stage == Endgame)
         return 0;
     const int weight      = StageWeight[stage];
@@ -65,45 +85,17 @@ int EvalKingSafety(const Board& board, int colour, int stage) {
     const int shelter = sign * weight * raw;
     int score         = shelter;
 
-    // The zone: the king's neighbours, the own shelter pawns next to the square in front of it,
-    // and on an edge file the neighbours of the square beside it.
-    Bitboard zone = KingAttacks[king];
-    if (RelativeRank(colour, king) != 7)
-        zone |= KingAttacks[king + 8 * sign] & ownPawns & shelterFiles;
-    if (FileOf(king) == 0)
-        zone |= KingAttacks[king + 1];
-    else if (FileOf(king) == 7)
-        zone |= KingAttacks[king - 1];
-
-    const Bitboard enemy = board.colour[enemyColour];
-    int minors = 0;
-    int heavy  = 0;
-    int total  = 0;
-    for (Bitboard set = board.pieces[Knight] & enemy; set != 0; set &= set - 1) {
+    const Bitboard zone = KingZone(board, colour, stage);
+    for (Bitboard set = board.pieces[Knight] & board.colour[enemyColour]; set != 0;
+         set &= set - 1) {
         if ((KnightAttacks[BitScan(set)] & zone) != 0) {
-            ++minors;
-            ++total;
+            ++attackers.minors;
+            ++attackers.total;
         }
     }
-    for (Bitboard set = board.pieces[Bishop] & enemy; set != 0; set &= set - 1) {
-        if ((BishopAttacksFrom(board, BitScan(set)) & zone) != 0) {
-            ++minors;
-            ++total;
-        }
-    }
-    for (Bitboard set = board.pieces[Rook] & enemy; set != 0; set &= set - 1) {
-        if ((RookAttacksFrom(board, BitScan(set)) & zone) != 0) {
-            ++heavy;
-            ++total;
-        }
-    }
-    for (Bitboard set = board.pieces[Queen] & enemy; set != 0; set &= set - 1) {
-        const int square = BitScan(set);
-        if ((QueenAttacksFrom(board, square) & zone) != 0) {
-            heavy += 2;
-            ++total;
-        }
-    }
+    const int minors = attackers.minors;
+    const int heavy  = attackers.heavy;
+    const int total  = attackers.total;
 
     // A lone attacker against a very strong (or very weak) shelter is ignored. The shelter's
     // magnitude picks the row, whatever its sign.

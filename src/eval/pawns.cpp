@@ -108,11 +108,4 @@ int ScorePawns(const Board& board, const PawnSide& side, int colour, int stage) 
     return sign * score;
 }
 
-int EvalPawns(const Board& board, int colour, int stage) {
-    PawnStructure structure;
-    AnalysePawns(board.pieces[Pawn] & board.colour[White], board.pieces[Pawn] & board.colour[Black],
-                 structure);
-    return ScorePawns(board, structure.side[colour], colour, stage);
-}
-
 } // namespace tarvo

@@ -31,7 +31,4 @@ void AnalysePawns(Bitboard whitePawns, Bitboard blackPawns, PawnStructure& struc
 // colour's sign; `side` is that colour's entry of the board's pawn structure.
 int ScorePawns(const Board& board, const PawnSide& side, int colour, int stage);
 
-// The same without a cache: analyses the board's pawns and scores them.
-int EvalPawns(const Board& board, int colour, int stage);
-
 } // namespace tarvo

@@ -100,18 +100,25 @@ int EvalKnightOutposts(const Board& board, int colour, Bitboard knights) {
     return ColourSign(colour) * score;
 }
 
-int EvalBishops(const Board& board, int colour, int stage) {
+int EvalBishops(const Board& board, int colour, int stage, Bitboard enemyZone,
+                ZoneAttackers& attackers) {
     int score = 0;
     for (Bitboard set = board.pieces[Bishop] & board.colour[colour]; set != 0; set &= set - 1) {
-        const int square   = BitScan(set);
-        const int mobility = CountBits(BishopAttacksFrom(board, square));
+        const int square    = BitScan(set);
+        const Bitboard seen = BishopAttacksFrom(board, square);
+        if ((seen & enemyZone) != 0) {
+            ++attackers.minors;
+            ++attackers.total;
+        }
+        const int mobility = CountBits(seen);
         score += BishopValue + BishopMobility[stage][mobility] +
                  BishopSquareTable[TableIndex(colour, square)];
     }
     return ColourSign(colour) * score;
 }
 
-int EvalRooks(const Board& board, int colour, int stage) {
+int EvalRooks(const Board& board, int colour, int stage, Bitboard enemyZone,
+              ZoneAttackers& attackers) {
     const Bitboard rooks = board.pieces[Rook] & board.colour[colour];
     if (rooks == 0)
         return 0;
@@ -129,7 +136,12 @@ int EvalRooks(const Board& board, int colour, int stage) {
     int score = 0;
     for (Bitboard set = rooks; set != 0; set &= set - 1) {
         const int square = BitScan(set);
-        score += RookValue + RookMobility[stage][CountBits(RookAttacksFrom(board, square))];
+        const Bitboard seen = RookAttacksFrom(board, square);
+        if ((seen & enemyZone) != 0) {
+            ++attackers.heavy;
+            ++attackers.total;
+        }
+        score += RookValue + RookMobility[stage][CountBits(seen)];
         const Bitboard file = FileMask[FileOf(square)];
         if ((file & ownPawns) == 0)
             score += (file & enemyPawns) == 0 ? RookOpenFileBonus : RookHalfOpenFileBonus;
@@ -140,11 +152,16 @@ int EvalRooks(const Board& board, int colour, int stage) {
     return ColourSign(colour) * score;
 }
 
-int EvalQueens(const Board& board, int colour, int stage) {
+int EvalQueens(const Board& board, int colour, int stage, Bitboard enemyZone,
+               ZoneAttackers& attackers) {
     int score = 0;
     for (Bitboard set = board.pieces[Queen] & board.colour[colour]; set != 0; set &= set - 1) {
         const int square    = BitScan(set);
         const Bitboard seen = QueenAttacksFrom(board, square);
+        if ((seen & enemyZone) != 0) {
+            attackers.heavy += 2;
+            ++attackers.total;
+        }
         score += QueenValue + QueenMobility[stage][CountBits(seen) / 2];
         if (RelativeRank(colour, square) == SeventhRank)
             score += QueenSeventhRankBonus[stage];

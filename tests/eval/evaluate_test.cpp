@@ -1,4 +1,5 @@
 #include "board/tables.h"
+#include "eval/cache.h"
 #include "eval/evaluate.h"
 #include "eval/king_safety.h"
 #include "eval/pawns.h"
@@ -77,25 +78,13 @@ TEST(EvalStage, DecidedByTheOpponentsPieces) {
 
 enum Term { Outposts, Pawns, KingSafety, Bishops, Rooks, Queens };
 
-// The term for `colour` with the stage the driver would give it.
+// The term for `colour` as the driver computes it.
 int TermOf(Term term, const char* fen, int colour) {
-    const Board board = BoardFrom(fen);
-    const int stage   = EvalStage(board, colour);
-    switch (term) {
-    case Outposts:
-        return EvalKnightOutposts(board, colour, board.pieces[Knight] & board.colour[colour]);
-    case Pawns:
-        return EvalPawns(board, colour, stage);
-    case KingSafety:
-        return EvalKingSafety(board, colour, stage);
-    case Bishops:
-        return EvalBishops(board, colour, stage);
-    case Rooks:
-        return EvalRooks(board, colour, stage);
-    case Queens:
-        return EvalQueens(board, colour, stage);
-    }
-    return 0;
+    constexpr EvalTerm index[] = {TermOutposts, TermPawns, TermKingSafety,
+                                  TermBishops,  TermRooks, TermQueens};
+    EvalBreakdown breakdown{};
+    ComputeEvalBreakdown(BoardFrom(fen), breakdown);
+    return breakdown.terms[index[term]][colour];
 }
 
 TEST(EvalTerms, WorkedExamples) {
@@ -176,12 +165,17 @@ std::string Mirrored(const Board& board) {
 }
 
 // The mirror scores the same; with the other side to move the score changes sign (skipped where
-// the side not to move would be in check).
+// the side not to move would be in check). The cached evaluation gives the same score, whether
+// it computes it or finds it.
 TEST(Evaluate, MirrorAndSideSwapOverTheWalk) {
+    static EvalCache cache;
+    ClearEvalCache(cache);
     long positions = 0, swaps = 0;
     test::WalkSuite(2, [&](Board& board) {
         ++positions;
         const int score          = Evaluate(board);
+        if (Evaluate(board, cache) != score || Evaluate(board, cache) != score)
+            ADD_FAILURE() << WriteFen(board) << " cached";
         const std::string mirror = Mirrored(board);
         if (Evaluate(BoardFrom(mirror.c_str())) != score)
             ADD_FAILURE() << WriteFen(board) << " mirrored " << mirror;
@@ -198,6 +192,18 @@ TEST(Evaluate, MirrorAndSideSwapOverTheWalk) {
     });
     EXPECT_GT(positions, 15000);
     EXPECT_GT(swaps, positions * 8 / 10);
+}
+
+// A score entry answers for its key until the cache is cleared.
+TEST(EvalCache, AnswersFromItsEntryUntilCleared) {
+    static EvalCache cache;
+    ClearEvalCache(cache);
+    const Board board = BoardFrom(StartFen);
+    EXPECT_EQ(Evaluate(board, cache), 0);
+    cache.scores[board.hashKey & (EvalCacheEntries - 1)].score = 77;
+    EXPECT_EQ(Evaluate(board, cache), 77);
+    ClearEvalCache(cache);
+    EXPECT_EQ(Evaluate(board, cache), 0);
 }
 
 } // namespace
