@@ -1,6 +1,5 @@
 #include "eval/evaluate.h"
 #include "search/history.h"
-#include "search/picker.h"
 #include "search/qsearch.h"
 #include "search/root.h"
 #include "search/search.h"
@@ -10,7 +9,6 @@
 
 #include <gtest/gtest.h>
 #include <memory>
-#include <vector>
 
 namespace tarvo {
 namespace {
@@ -53,42 +51,6 @@ struct SearchFixture : ::testing::Test {
 
 using SearchNode = SearchFixture;
 
-TEST_F(SearchNode, NewDepthOfAMove) {
-    const char* pawns     = "4k3/8/1P6/8/3P4/4p3/8/4K3 w - - 0 1";
-    const char* recapture = "4k3/8/8/3b4/8/4N3/8/4K3 w - - 0 1";
-    const Move bxn = MakeMoveWord(42, 35, Bishop, Knight), bxr = MakeMoveWord(42, 35, Bishop, Rook);
-    const struct {
-        const char *fen, *move;
-        bool pvNode, inCheck;
-        int evasions;
-        Move previous; // the move at ply 1 that led here
-        float depth;
-    } cases[] = {
-        {StartFen, "g1f3", false, false, -1, 0, 4.0f},
-        {StartFen, "e2e4", false, false, -1, 0, 4.0f}, // an enemy pawn ahead: not passed
-        {"4k3/8/8/8/8/8/8/r3K3 w - - 0 1", "e1e2", false, true, 3, 0, 5.0f},
-        {"4k3/8/8/8/8/8/3P1P2/r3K3 w - - 0 1", "e1e2", false, true, 1, 0, 5.25f}, // capped
-        {pawns, "d4d5", false, false, -1, 0, 4.7f},
-        {pawns, "b6b7", false, false, -1, 0, 5.25f},
-        {"4k3/4p3/8/8/3P4/8/8/4K3 w - - 0 1", "d4d5", false, false, -1, 0, 4.0f},
-        // Recapture of an equal piece on the square the last move took on.
-        {recapture, "e3d5", false, false, -1, bxn, 4.2f},
-        {recapture, "e3d5", true, false, -1, bxn, 5.0f},
-        {recapture, "e3d5", false, false, -1, bxr, 4.0f},
-        {recapture, "e3d5", true, false, -1, MakeMoveWord(42, 35, Bishop), 4.0f},
-    };
-    for (const auto& c : cases) {
-        const Board board = BoardFrom(c.fen);
-        MovePicker picker;
-        picker.evasionCount        = c.evasions;
-        state.plies[1].currentMove = c.previous;
-        const Move move            = FindMove(board, c.move);
-        EXPECT_FLOAT_EQ(ComputeNewDepth(state, board, 5.0f, 2, move, c.pvNode, c.inCheck, picker),
-                        c.depth)
-            << c.fen << " " << c.move;
-    }
-}
-
 TEST_F(SearchNode, ScoresThatNeedNoMoveSearch) {
     Board mated = BoardFrom("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1");
     EXPECT_EQ(Full(mated, 2.0f, 3), 3 - MateScore);
@@ -116,20 +78,6 @@ TEST_F(SearchNode, ScoresThatNeedNoMoveSearch) {
     EXPECT_EQ(Full(board, 5.0f), 0);
     EXPECT_EQ(QSearch(state, board, -Infinity, Infinity, 1.0f, 1), 0);
     EXPECT_EQ(state.tt.usedCount, 0u);
-}
-
-// Only bounds cut a null-window node off; an exact entry gives its move alone.
-TEST_F(SearchNode, TableCutoffsComeFromBoundsOnly) {
-    const std::pair<TTBound, int> cases[] = {
-        {LowerBound, 5000}, {UpperBound, -5000}, {ExactBound, 5000}, {ExactBound, -5000}};
-    for (const auto& [bound, score] : cases) {
-        Board board = BoardFrom(StartFen);
-        TTClear(state.tt);
-        TTNewSearch(state.tt);
-        TTStore(state.tt, board.hashKey, NoMove, score, 10.0f, bound);
-        const int result = Search(state, board, 0, 1, 2.0f, 1, true);
-        EXPECT_EQ(result == score, bound != ExactBound) << bound << " " << score;
-    }
 }
 
 TEST_F(SearchNode, SearchesLeaveTheBoardAsItWas) {
@@ -161,48 +109,18 @@ TEST_F(SearchNode, QuiescenceStandsPatAndFindsMatesButNotStalemates) {
     EXPECT_EQ(QSearch(state, board, -Infinity, Infinity, 0.0f, 1), Evaluate(board));
 }
 
-// The root search, with hooks that record each root result (iteration, full-window score or not)
-// and count iterations, instead of a shell.
-std::vector<std::pair<int, bool>> Results;
+// The root search, with a hook that counts iterations instead of a shell. Depths, extensions,
+// table cutoffs and the root's null windows are pinned by the reduced bench's node count
+// (tests/uci).
 int Iterations = 0;
 
 struct RootSearchTest : SearchFixture {
     void SetUp() override {
         SearchFixture::SetUp();
-        Results.clear();
-        Iterations             = 0;
-        state.hooks.rootResult = [](SearchState& s, int score, Move) {
-            Results.emplace_back(s.control.iteration, score > -Infinity);
-        };
+        Iterations                 = 0;
         state.hooks.iterationStart = [](SearchState&, const MoveList&) { ++Iterations; };
     }
-    int Count(int iteration, bool scoredOnly) const {
-        return static_cast<int>(std::count_if(Results.begin(), Results.end(), [&](auto r) {
-            return r.first == iteration && (r.second || !scoredOnly);
-        }));
-    }
 };
-
-// From the second iteration, moves after the first get a null window, unless MultiPV covers them.
-TEST_F(RootSearchTest, LaterMovesGetANullWindow) {
-    for (const auto& [fen, lines] : {std::pair{StartFen, 1}, {"k7/8/8/8/8/8/8/K7 w - - 0 1", 3}}) {
-        Board board           = BoardFrom(fen);
-        const Board before    = board;
-        state.options.multiPv = lines;
-        Results.clear();
-        Prepare(4);
-        RootSearch(state, board, SearchLimits{});
-        EXPECT_TRUE(test::SameBoard(before, board));
-        const int moves = static_cast<int>(test::LegalMoves(board).size());
-        for (int iteration = 1; iteration <= 4; ++iteration) {
-            EXPECT_EQ(Count(iteration, false), moves);
-            const int scored = Count(iteration, true);
-            EXPECT_TRUE(iteration == 1 || lines == moves ? scored == moves
-                                                         : scored >= 1 && scored < moves)
-                << fen << " iteration " << iteration << ": " << scored;
-        }
-    }
-}
 
 TEST_F(RootSearchTest, NoLegalMoveOrAnEarlyStopStillLeavesAnAnswer) {
     Board board             = BoardFrom("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1");
