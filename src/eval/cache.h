@@ -13,8 +13,8 @@
 
 namespace tarvo {
 
-inline constexpr int EvalCacheEntries = 1 << 15;
-inline constexpr int PawnCacheEntries = 1 << 13;
+inline constexpr int EvalCacheEntries = 1 << 13;
+inline constexpr int PawnCacheEntries = 1 << 11;
 
 struct EvalCacheEntry {
     std::uint64_t key;
