@@ -5,7 +5,9 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <poll.h>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <sys/wait.h>
@@ -13,6 +15,13 @@
 #include <vector>
 
 namespace tarvo::testing {
+
+using Lines = std::vector<std::string>;
+
+inline Lines Tokens(const std::string& line) {
+    std::istringstream in(line);
+    return {std::istream_iterator<std::string>(in), {}};
+}
 
 class EngineProcess {
   public:
@@ -76,9 +85,9 @@ class EngineProcess {
     }
 
     // Lines up to and including the first that starts with `prefix`; fewer on timeout.
-    std::vector<std::string> readUntil(std::string_view prefix, int timeoutMs = 10000) {
+    Lines readUntil(std::string_view prefix, int timeoutMs = 10000) {
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        std::vector<std::string> lines;
+        Lines lines;
         for (std::string line; (lines.empty() || !lines.back().starts_with(prefix)) &&
                                readLine(line, msLeft(deadline));)
             lines.push_back(line);
