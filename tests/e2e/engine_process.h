@@ -23,6 +23,10 @@ inline Lines Tokens(const std::string& line) {
     return {std::istream_iterator<std::string>(in), {}};
 }
 
+inline std::string Last(const Lines& lines) {
+    return lines.empty() ? "<no line>" : lines.back();
+}
+
 class EngineProcess {
   public:
     EngineProcess() {

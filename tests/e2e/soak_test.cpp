@@ -17,6 +17,7 @@ namespace tarvo {
 namespace {
 
 using testing::EngineProcess;
+using testing::Last;
 using testing::Lines;
 using testing::Tokens;
 using SteadyClock = std::chrono::steady_clock;
@@ -60,9 +61,6 @@ struct Match {
     bool chance(double p) { return std::uniform_real_distribution<>(0.0, 1.0)(random) < p; }
     int upTo(int n) { return std::uniform_int_distribution<>(0, n)(random); }
 
-    std::string position() const {
-        return "position startpos" + (moves.empty() ? "" : " moves" + moves);
-    }
     std::string goClock(const char* extra = "") const {
         return "go" + std::string(extra) + " wtime " + std::to_string(clock[White]) + " btime " +
                std::to_string(clock[Black]) + " winc " + std::to_string(IncrementMs) + " binc " +
@@ -71,9 +69,7 @@ struct Match {
 
     void sync(EngineProcess& engine) {
         engine.send("isready");
-        const auto lines = engine.readUntil("readyok", AnswerMs);
-        ASSERT_FALSE(lines.empty());
-        ASSERT_EQ(lines.back(), "readyok");
+        ASSERT_EQ(Last(engine.readUntil("readyok", AnswerMs)), "readyok");
     }
 
     // Reads to the bestmove line, answering for an isready sent meanwhile; returns its tokens.
@@ -101,24 +97,19 @@ struct Match {
     }
 
     // The best move, checked legal with its ponder move on `at`; empty when it is not.
-    static std::string CheckedMove(const Lines& tokens, const Board& at) {
-        if (tokens.size() < 2)
-            return "";
-        const Move move = test::FindMove(at, tokens[1]);
-        EXPECT_NE(move, NoMove) << tokens[1] << " in " << WriteFen(at);
+    static std::string CheckedMove(const Lines& t, const Board& at) {
+        const Move move = t.size() > 1 ? test::FindMove(at, t[1]) : NoMove;
+        EXPECT_NE(move, NoMove) << (t.size() > 1 ? t[1] : "none") << " in " << WriteFen(at);
+        EXPECT_TRUE(t.size() == 2 || (t.size() == 4 && t[2] == "ponder"));
         if (move == NoMove)
             return "";
-        if (tokens.size() == 4) {
-            EXPECT_EQ(tokens[2], "ponder");
+        if (t.size() == 4) {
             Board after = at;
             UndoInfo undo;
             MakeMove(after, move, undo);
-            EXPECT_NE(test::FindMove(after, tokens[3]), NoMove)
-                << tokens[3] << " after " << tokens[1];
-        } else {
-            EXPECT_EQ(tokens.size(), 2u);
+            EXPECT_NE(test::FindMove(after, t[3]), NoMove) << t[3] << " after " << t[1];
         }
-        return tokens[1];
+        return t[1];
     }
 
     // A pondering player whose guess missed: stop, and its answer must still be legal there
@@ -151,7 +142,7 @@ struct Match {
             engine.send("ponderhit");
             player.ponderingOn.clear();
         } else {
-            engine.send(position());
+            engine.send("position startpos moves" + moves);
             engine.send(clockGame ? goClock() : "go nodes " + std::to_string(200 + upTo(3000)));
         }
         const bool askReady = chance(0.3);
@@ -222,7 +213,7 @@ TEST(Soak, SelfPlayAtShortLimitsWithCommandsInterleaved) {
     for (Player& player : match.players) {
         ASSERT_TRUE(player.engine.running());
         player.engine.send("uci");
-        ASSERT_EQ(player.engine.readUntil("uciok").back(), "uciok");
+        ASSERT_EQ(Last(player.engine.readUntil("uciok")), "uciok");
         player.engine.send("setoption name Move Overhead value " + std::to_string(OverheadMs));
     }
     for (int game = 0; game < Games && !::testing::Test::HasFatalFailure(); ++game)
@@ -244,8 +235,7 @@ TEST(Soak, TinyClocksAreAnsweredInTime) {
         engine.send("go wtime 112 btime 33 winc 0 binc 0 movestogo 1");
         const auto lines = engine.readUntil("bestmove", 5000);
         fastest          = std::min(fastest, MsSince(start));
-        ASSERT_FALSE(lines.empty());
-        EXPECT_TRUE(lines.back().starts_with("bestmove ")) << lines.back();
+        EXPECT_TRUE(Last(lines).starts_with("bestmove ")) << Last(lines);
     }
     // The fastest of up to ten tries: the machine's scheduling adds to any single one.
     EXPECT_LT(fastest, 33);

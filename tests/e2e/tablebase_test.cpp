@@ -4,7 +4,7 @@
 #include "e2e/engine_process.h"
 
 #include <gtest/gtest.h>
-#include <sstream>
+#include <regex>
 #include <string>
 
 namespace tarvo {
@@ -21,22 +21,13 @@ const std::string FiftyMoveGame =
     "b1a1 f4e3 b2b1 e3f4 a1a2 f4g4 a2a1 g4g5 b1b2 g5g6 a1b1 g6g5 b1c1 g5f5 c1d1 f5e6 d1c1 "
     "e6d5 c1b1 d5e4 b1a1 e4f3";
 
-// The `count` words after the word `key` in the last line of `lines` that starts with
-// `prefix`, or "" without one.
-std::string Find(const std::vector<std::string>& lines, const std::string& prefix,
-                 const std::string& key, int count = 1) {
+// The first group of `pattern` in the last line that has it, or "" without one.
+std::string Find(const testing::Lines& lines, const std::string& pattern) {
     std::string found;
-    for (const std::string& line : lines) {
-        if (!line.starts_with(prefix))
-            continue;
-        std::istringstream in(line);
-        std::string word;
-        while (in >> word && word != key) {
-        }
-        found.clear();
-        for (int i = 0; i < count && in >> word; ++i)
-            found += (i > 0 ? " " : "") + word;
-    }
+    std::smatch match;
+    for (const std::string& line : lines)
+        if (std::regex_search(line, match, std::regex(pattern)))
+            found = match[1];
     return found;
 }
 
@@ -88,13 +79,13 @@ TEST(Tablebases, DecideEndgamesAndABadPathIsRefused) {
         engine.send(std::string("setoption name Syzygy50MoveRule value ") +
                     (test.fiftyMoveRule ? "true" : "false"));
         const auto lines        = search(test.position);
-        const std::string score = Find(lines, "info multipv 1 ", "score", 2);
-        const std::string move  = Find(lines, "bestmove", "bestmove");
+        const std::string score = Find(lines, "^info multipv 1 .*score (\\S+ \\S+)");
+        const std::string move  = Find(lines, "^bestmove (\\S+)");
         if (test.score == "win" && score.starts_with("mate "))
             EXPECT_GT(Number(score.substr(5)), 0);
         else
             EXPECT_EQ(score, test.score == "win" ? "cp 32000" : test.score);
-        EXPECT_GE(Number(Find(lines, "info multipv 1 ", "tbhits")), 1);
+        EXPECT_GE(Number(Find(lines, "^info multipv 1 .*tbhits (\\d+)")), 1);
         if (test.moves.starts_with("-"))
             EXPECT_EQ(test.moves.find(" " + move), std::string::npos) << move;
         else
@@ -103,7 +94,7 @@ TEST(Tablebases, DecideEndgamesAndABadPathIsRefused) {
     // Probes inside the search, after captures into smaller endings, count as hits too.
     engine.send("position fen 8/8/8/4k3/8/8/8/3RK1r1 w - - 0 1");
     engine.send("go depth 5");
-    EXPECT_GT(Number(Find(engine.readUntil("bestmove"), "info multipv 1 ", "tbhits")), 1);
+    EXPECT_GT(Number(Find(engine.readUntil("bestmove"), "^info multipv 1 .*tbhits (\\d+)")), 1);
 
     // A path without tables is refused and the engine plays on without.
     const std::string path = "/no/such/folder:" TARVO_TEST_DATA;
@@ -113,9 +104,9 @@ TEST(Tablebases, DecideEndgamesAndABadPathIsRefused) {
     const auto lines = search("fen 8/8/8/8/8/2k5/1R6/K7 w - - 0 1");
     ASSERT_FALSE(lines.empty());
     EXPECT_TRUE(lines.front().starts_with("info depth")) << lines.front();
-    EXPECT_EQ(Find(lines, "info multipv 1 ", "tbhits"), "");
-    EXPECT_NE(Find(lines, "info multipv 1 ", "score", 2), "cp 32000");
-    EXPECT_NE(Find(lines, "bestmove", "bestmove"), "");
+    EXPECT_EQ(Find(lines, "^info multipv 1 .*tbhits (\\d+)"), "");
+    EXPECT_NE(Find(lines, "^info multipv 1 .*score (\\S+ \\S+)"), "cp 32000");
+    EXPECT_NE(Find(lines, "^bestmove (\\S+)"), "");
 }
 
 } // namespace
