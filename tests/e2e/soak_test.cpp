@@ -5,6 +5,7 @@
 #include "e2e/engine_process.h"
 #include "support/boards.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <gtest/gtest.h>
@@ -72,26 +73,20 @@ struct Match {
         ASSERT_EQ(Last(engine.readUntil("readyok", AnswerMs)), "readyok");
     }
 
-    // Reads to the bestmove line, answering for an isready sent meanwhile; returns its tokens.
+    // Reads to the bestmove line, and the answer to an isready sent meanwhile; returns its
+    // tokens.
     Lines bestMove(EngineProcess& engine, int timeoutMs, bool readyAsked) {
-        bool readySeen = false;
-        std::string line;
-        while (engine.readLine(line, timeoutMs)) {
-            if (line == "readyok") {
-                readySeen = true;
-                continue;
-            }
-            if (!line.starts_with("bestmove ")) {
-                EXPECT_TRUE(line.starts_with("info ")) << line;
-                continue;
-            }
-            if (readyAsked && !readySeen) {
-                std::string ready;
-                EXPECT_TRUE(engine.readLine(ready, AnswerMs)) << "no readyok";
-                EXPECT_EQ(ready, "readyok");
-            }
-            return Tokens(line);
+        const Lines lines = engine.readUntil("bestmove ", timeoutMs);
+        for (const std::string& line : lines)
+            EXPECT_TRUE(line.starts_with("info ") || line.starts_with("bestmove ") ||
+                        line == "readyok")
+                << line;
+        std::string ready;
+        if (readyAsked && std::find(lines.begin(), lines.end(), "readyok") == lines.end()) {
+            EXPECT_TRUE(engine.readLine(ready, AnswerMs) && ready == "readyok") << ready;
         }
+        if (Last(lines).starts_with("bestmove "))
+            return Tokens(lines.back());
         ADD_FAILURE() << "no bestmove within " << timeoutMs << " ms";
         return {};
     }
