@@ -12,6 +12,15 @@
 namespace tarvo {
 namespace {
 
+constexpr const char* Exits = nullptr; // the process ends with status 0
+
+std::unique_ptr<SearchState> Searching(SearchRunState run, bool infiniteOrPonder) {
+    auto state                      = std::make_unique<SearchState>();
+    state->control.runState         = run;
+    state->control.infiniteOrPonder = infiniteOrPonder;
+    return state;
+}
+
 TEST(PollInput, ActsOnTheFirstPendingLine) {
     const struct {
         SearchRunState run;
@@ -25,8 +34,7 @@ TEST(PollInput, ActsOnTheFirstPendingLine) {
         std::string unread;
     } cases[] = {
         {Untimed, 5, false, "", 1, "", Untimed, false, ""},
-        {Untimed, 1, true, "stop\n", 1, "", Untimed, true,
-         ""}, // kept for the first iteration's end
+        {Untimed, 1, true, "stop\n", 1, "", Untimed, true, ""}, // kept for iteration 1's end
         {Timed, 2, false, "   stop now\n", 1, "", Stopped, false, ""},
         {Untimed, 3, true, "ponderhit\n", 1, "", Timed, false, ""},
         {Untimed, 3, false, "ponderhit\n", 1, "", Untimed, false, ""},
@@ -39,15 +47,22 @@ TEST(PollInput, ActsOnTheFirstPendingLine) {
          std::string(89, 'x') + "stop\nisready\n"},
         {Untimed, 4, false, std::string(600, 'x') + "stop\nisready\n", 2, "", Stopped, false,
          "isready\n"},
+        // Quit anywhere in the line, or the end of input, ends the process.
+        {Timed, 2, false, "please quit now\n", 1, Exits, Timed, false, ""},
+        {Timed, 2, false, "", 1, Exits, Timed, false, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
-        const auto state                = std::make_unique<SearchState>();
-        state->control.runState         = c.run;
-        state->control.iteration        = c.iteration;
-        state->control.infiniteOrPonder = c.infinite;
+        const auto state         = Searching(c.run, c.infinite);
+        state->control.iteration = c.iteration;
         pipes::StdinPipe input;
         input.write(c.input);
+        if (c.output == Exits) {
+            input.closeWriter();
+            EXPECT_TRUE(isInputPending());
+            EXPECT_EXIT(pollInput(*state), ::testing::ExitedWithCode(0), "");
+            continue;
+        }
         EXPECT_EQ(isInputPending(), !c.input.empty());
         const std::string output = pipes::Output([&] {
             for (int i = 0; i < c.polls; ++i)
@@ -61,28 +76,13 @@ TEST(PollInput, ActsOnTheFirstPendingLine) {
     }
 }
 
-TEST(PollInput, QuitAnywhereInTheLineOrTheEndOfInputEndsTheProcess) {
-    for (const char* text : {"please quit now\n", ""}) {
-        const auto state        = std::make_unique<SearchState>();
-        state->control.runState = Timed;
-        pipes::StdinPipe input;
-        input.write(text);
-        if (!*text)
-            input.closeWriter();
-        EXPECT_TRUE(isInputPending());
-        EXPECT_EXIT(pollInput(*state), ::testing::ExitedWithCode(0), "") << text;
-    }
-}
-
 // After the last iteration an infinite or pondering search waits for stop or ponderhit.
 TEST(FinalWait, WaitsOnlyForInfiniteOrPonderingSearches) {
     const struct {
         bool infinite;
         SearchRunState run;
         bool stopPending;
-        const char* input;
-        const char* output;
-        const char* unread;
+        const char *input, *output, *unread;
     } cases[] = {
         {true, Untimed, false, "position startpos\nisready\ngo depth 3\nstop\nisready\n",
          "readyok\n", "isready\n"},
@@ -91,26 +91,22 @@ TEST(FinalWait, WaitsOnlyForInfiniteOrPonderingSearches) {
         {false, Untimed, false, "stop\n", "", "stop\n"},
         {true, Timed, false, "stop\n", "", "stop\n"},  // pondering that became clock play
         {true, Untimed, true, "stop\n", "", "stop\n"}, // stop already read in iteration 1
+        {true, Untimed, false, "isready\nquit\n", Exits, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
-        const auto state                = std::make_unique<SearchState>();
-        state->control.runState         = c.run;
-        state->control.infiniteOrPonder = c.infinite;
-        state->control.stopPending      = c.stopPending;
+        const auto state           = Searching(c.run, c.infinite);
+        state->control.stopPending = c.stopPending;
         pipes::StdinPipe input;
         input.write(c.input);
-        if (!*c.input)
-            input.closeWriter();
-        EXPECT_EQ(pipes::Output([&] { finalWait(*state); }), c.output);
-        EXPECT_EQ(input.drain(), c.unread);
+        input.closeWriter();
+        if (c.output == Exits) {
+            EXPECT_EXIT(finalWait(*state), ::testing::ExitedWithCode(0), "");
+        } else {
+            EXPECT_EQ(pipes::Output([&] { finalWait(*state); }), c.output);
+            EXPECT_EQ(input.drain(), c.unread);
+        }
     }
-    const auto state                = std::make_unique<SearchState>();
-    state->control.runState         = Untimed;
-    state->control.infiniteOrPonder = true;
-    pipes::StdinPipe input;
-    input.write("isready\nquit\n");
-    EXPECT_EXIT(finalWait(*state), ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
