@@ -183,15 +183,16 @@ constexpr std::uint32_t Start = 1000;
 // A search under way since `start`.
 std::unique_ptr<SearchState> Running(SearchRunState run, int iteration,
                                      std::uint32_t start = Start) {
-    auto state                = NewState();
-    state->control.runState   = run;
-    state->control.iteration  = iteration;
-    state->control.startTick  = state->control.lastInfoTick = start;
+    auto state               = NewState();
+    state->control.runState  = run;
+    state->control.iteration = iteration;
+    state->control.startTick = state->control.lastInfoTick = start;
     return state;
 }
 
 std::string CheckAt(SearchState& state, int elapsed) {
-    return pipes::Output([&] { checkLimitsAt(state, Start + static_cast<std::uint32_t>(elapsed)); });
+    return pipes::Output(
+        [&] { checkLimitsAt(state, Start + static_cast<std::uint32_t>(elapsed)); });
 }
 
 TEST(CheckLimits, DecisionsByRunStateIterationAndFlags) {
@@ -249,13 +250,10 @@ TEST(CheckLimits, TheClockStopsEvenTheFirstIterationAndPollsSoonerNearIt) {
         SearchRunState after;
         int countdown;
     } cases[] = {
-        {Timed, 1, 23, 23, 22, Timed, 1000},
-        {Timed, 1, 23, 23, 23, Stopped, 1000},
+        {Timed, 1, 23, 23, 22, Timed, 1000},        {Timed, 1, 23, 23, 23, Stopped, 1000},
         {Timed, 1, 5000, 9000, 8899, Timed, 10000}, // the hard limit waits for iteration 2
-        {Timed, 1, 5000, 9000, 8901, Timed, 1000},
-        {Timed, 2, 5000, 9000, 4901, Timed, 1000},
-        {Timed, 2, 5000, 9000, 4899, Timed, 10000},
-        {Timed, 1, 0, INT_MAX, 100000, Timed, 10000},
+        {Timed, 1, 5000, 9000, 8901, Timed, 1000},  {Timed, 2, 5000, 9000, 4901, Timed, 1000},
+        {Timed, 2, 5000, 9000, 4899, Timed, 10000}, {Timed, 1, 0, INT_MAX, 100000, Timed, 10000},
         {Untimed, 1, 23, 23, 500, Untimed, 10000}, // pondering: its clock is not yet running
     };
     for (const auto& c : cases) {

@@ -34,8 +34,7 @@ struct StdinPipe {
             ::close(0);
         }
     }
-    StdinPipe(const StdinPipe&)            = delete;
-    StdinPipe& operator=(const StdinPipe&) = delete;
+    StdinPipe(const StdinPipe&) = delete;
 
     void write(const std::string& text) const {
         ASSERT_EQ(::write(writeEnd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
