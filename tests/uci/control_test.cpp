@@ -103,9 +103,12 @@ struct SearchSetUp : ::testing::Test {
 };
 
 TEST_F(SearchSetUp, PlainGoIsTimedClockPlayFromAClearedState) {
+    state->nodes               = 1234;
     state->historyScore[17]    = 5;
+    state->cutoffCount[100]    = 6;
     state->failCount[49919]    = 7;
     state->tt.generation       = 7;
+    state->tt.usedCount        = 99;
     control.bestLineChanges[3] = 4;
     control.mateIterationSum   = 5;
     control.stopPending        = true;
@@ -114,9 +117,13 @@ TEST_F(SearchSetUp, PlainGoIsTimedClockPlayFromAClearedState) {
     EXPECT_EQ(control.runState, Timed);
     EXPECT_FALSE(control.infiniteOrPonder || control.stopPending);
     EXPECT_EQ(control.easyMove, NoMove);
-    EXPECT_EQ(control.startTick + control.lastInfoTick, 2 * 777u);
+    EXPECT_EQ(control.startTick, 777u);
+    EXPECT_EQ(control.lastInfoTick, 777u);
     EXPECT_EQ(control.iteration, 1);
-    EXPECT_EQ(control.mateIterationSum + state->historyScore[17] + state->failCount[49919], 0);
+    EXPECT_EQ(control.mateIterationSum + state->historyScore[17] + state->cutoffCount[100] +
+                  state->failCount[49919],
+              0);
+    EXPECT_EQ(state->nodes + state->tt.usedCount, 0u);
     EXPECT_EQ(state->tt.generation, 8);
     EXPECT_EQ(control.bestLineChanges[3], -1);
     // No clock at all: budget 0 and the first poll comes four times sooner.
