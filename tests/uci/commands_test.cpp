@@ -143,7 +143,11 @@ TEST(Position, FischerRandomCastlingAndItsRefusals) {
 TEST(Position, LongGamesKeepTheirRecentHistory) {
     OptionTable table;
     Board board{};
-    std::string text = "startpos moves";
+    handlePosition(table, "startpos moves g1f3 g8f6 f3g1\n", board);
+    const std::uint64_t beforeLastMove = board.hashKey;
+    handlePosition(table, "startpos moves g1f3 g8f6\n", board);
+    const std::uint64_t twoPliesBack = board.hashKey;
+    std::string text                 = "startpos moves";
     for (int round = 0; round < 750; ++round)
         text += " g1f3 g8f6 f3g1 f6g8";
     EXPECT_EQ(Output([&] { handlePosition(table, (text + "\n").c_str(), board); }), "");
@@ -151,7 +155,8 @@ TEST(Position, LongGamesKeepTheirRecentHistory) {
     EXPECT_LE(board.historyCount, static_cast<std::uint32_t>(CompactionThreshold));
     EXPECT_GE(board.historyCount, static_cast<std::uint32_t>(KeptHistory));
     const std::uint32_t count = board.historyCount;
-    EXPECT_NE(board.history[count - 1], board.history[count - 2]);
+    EXPECT_EQ(board.history[count - 1], beforeLastMove);
+    EXPECT_EQ(board.history[count - 2], twoPliesBack);
     for (std::uint32_t back = 4; back <= 100; back += 4)
         EXPECT_EQ(board.history[count - back], board.hashKey) << back;
 }
@@ -258,11 +263,14 @@ TEST(Options, NamesMatchExactlyAndTextsAreCut) {
 
 // The keywords' values themselves are read in the search set-up tests.
 TEST(GoText, ReadsEachKeywordAtItsFirstOccurrence) {
-    const Board board   = BoardFrom(StartFen);
-    SearchLimits limits = parseGoText(
-        "nodes 99999999999 movetime -5 binc 7 nodes 3 searchmoves e2e4  g1f3", board, false);
+    const Board board = BoardFrom(StartFen);
+    SearchLimits limits =
+        parseGoText("nodes 99999999999 movetime -5 btime 40 binc 7 nodes 3 searchmoves e2e4  g1f3",
+                    board, false);
     EXPECT_EQ(limits.nodes, 2147483647); // held at the bound, not wrapped
-    EXPECT_EQ(limits.movetime + limits.binc, 2);
+    EXPECT_EQ(limits.movetime, -5);
+    EXPECT_EQ(limits.btime, 40);
+    EXPECT_EQ(limits.binc, 7);
     ASSERT_EQ(limits.searchmoves.count, 2u);
     EXPECT_EQ(Text(limits.searchmoves.moves[1]), "g1f3");
     const Board castles = BoardFrom("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
