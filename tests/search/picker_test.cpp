@@ -15,7 +15,6 @@ namespace tarvo {
 namespace {
 
 using test::BoardFrom;
-using test::Sq;
 
 // The search state is large; tests share one and reset what they use.
 SearchState& State() {
@@ -28,17 +27,17 @@ void ResetState() {
     ClearHistory(State());
 }
 
-// The moves a picker hands out at `ply`: the main picker's stages 1 to 5, or the quiescence
-// picker's captures and, with `checks`, quiet checks; the evasions in check.
-std::vector<Move> Pick(Board& board, bool quiescence = false, bool checks = true, int ply = 4) {
+// The moves a picker hands out at ply 4: the main picker's stages 1 to 5, or the quiescence
+// picker's captures and quiet checks; the evasions in check.
+std::vector<Move> Pick(Board& board, bool quiescence = false) {
     MovePicker picker;
     int checkerCount = 0;
     picker.checkers  = FindCheckers(board, checkerCount);
     ComputePinLines(board, picker.checkers, picker.straightPins, picker.diagonalPins);
     quiescence ? InitQuiescencePicker(picker, checkerCount)
-               : InitPicker(State(), picker, ply, checkerCount);
+               : InitPicker(State(), picker, 4, checkerCount);
     picker.stages = checkerCount ? 1u << StageEvasions
-                    : quiescence ? (1u << StageCaptures) | (checks ? 1u << StageQuietChecks : 0)
+                    : quiescence ? (1u << StageCaptures) | (1u << StageQuietChecks)
                                  : 0x3e;
     std::vector<Move> moves;
     for (Move move; (move = quiescence ? NextQuiescenceMove(picker, board, State().historyScore)
@@ -114,67 +113,6 @@ TEST(MovePicker, HandsOutEveryLegalMoveOnceWhateverTheStoredMovesHold) {
     EXPECT_GT(nodes, 500);
 }
 
-TEST(MovePicker, OrderOfStages) {
-    const Move k1 = MakeMoveWord(Sq("a2"), Sq("a3"), Pawn),
-               k2 = MakeMoveWord(Sq("b2"), Sq("b3"), Pawn);
-    const Move k3 = MakeMoveWord(Sq("g1"), Sq("f3"), Knight),
-               k4 = MakeMoveWord(Sq("b1"), Sq("c3"), Knight);
-    // Qxd5 scores above bxa5 by victim and attacker, but the pawn on e6 guards the knight.
-    ResetState();
-    Board board = BoardFrom("4k3/8/4p3/p2n4/1P6/8/8/3QK3 w - - 0 1");
-    EXPECT_EQ(test::Texts(Pick(board)).substr(0, 9), "b4a5 d1d5");
-    EXPECT_EQ(test::Texts(Pick(board, true, false)), "b4a5");
-    // A capturing hash move comes first.
-    State().plies[4].hashMove = MakeMoveWord(Sq("d1"), Sq("d5"), Queen, Knight);
-    EXPECT_EQ(test::Texts(Pick(board)).substr(0, 9), "d1d5 b4a5");
-    // Nf6+ is met by gxf6; Nc7+ is safe.
-    board = BoardFrom("4k3/6p1/8/3N4/8/8/8/4K3 w - - 0 1");
-    EXPECT_EQ(test::Texts(Pick(board, true)), "d5c7");
-    // In check: hash move, good captures, quiet moves by history, losing captures.
-    ResetState();
-    board                     = BoardFrom("4k3/8/8/8/4p3/3n4/2P5/3QK3 w - - 0 1");
-    State().plies[4].hashMove = MakeMoveWord(Sq("e1"), Sq("f1"), King);
-    State().historyScore[HistoryIndex(MakeMoveWord(Sq("e1"), Sq("e2"), King), White)] = 100;
-    EXPECT_EQ(test::Texts(Pick(board)), "e1f1 c2d3 e1e2 e1d2 d1d3");
-    // Killers: k1, k4, k3, k2 at ply 4; at ply 3 only the node's own.
-    ResetState();
-    board                    = BoardFrom(StartFen);
-    State().plies[4].killer1 = State().plies[3].killer1 = k1;
-    State().plies[4].killer2 = State().plies[3].killer2 = k2;
-    State().plies[2].killer1 = State().plies[1].killer1 = k3;
-    State().plies[2].killer2 = State().plies[1].killer2 = k4;
-    EXPECT_EQ(test::Texts(Pick(board, false, true, 4)).substr(0, 19), "a2a3 b1c3 g1f3 b2b3");
-    EXPECT_EQ(test::Texts(Pick(board, false, true, 3)).substr(0, 9), "a2a3 b2b3");
-}
-
-// Equal scores: the first in the list goes first; else the highest position, and the last move
-// handed out is moved into position 0.
-TEST(MovePicker, TieBreaksOfTheQuietStage) {
-    Board board = BoardFrom(StartFen);
-    const struct {
-        const char *first, *second, *order;
-    } cases[] = {
-        {"a2a3", "d2d3", "a2a3 d2d3"}, {"c2c3", "d2d3", "d2d3 c2c3"}, {"", "", "a2a3 g1h3 g1f3"}};
-    for (const auto& c : cases) {
-        ResetState();
-        for (const char* text : {c.first, c.second})
-            if (*text)
-                State().historyScore[HistoryIndex(test::FindMove(board, text), White)] = 50;
-        const std::string order = c.order;
-        EXPECT_EQ(test::Texts(Pick(board)).substr(0, order.size()), order);
-    }
-}
-
-// Pin lines and checkers meet every position through the staged perft and the picker walk.
-TEST(FindCheckers, CountsDoubleChecksAsTwo) {
-    int count = 0;
-    EXPECT_EQ(FindCheckers(BoardFrom("4k3/8/8/1B5Q/8/8/8/4K3 b - - 0 1"), count),
-              SquareBit[Sq("b5")] | SquareBit[Sq("h5")]);
-    EXPECT_EQ(count, 2);
-    EXPECT_EQ(FindCheckers(BoardFrom(StartFen), count), 0u);
-    EXPECT_EQ(count, 0);
-}
-
 TEST(IsDrawByRule, ClockAndRepetition) {
     const char* rook = "4k3/8/8/8/8/8/8/R3K3 w - - 0 1";
     const char* out  = "a1a2 e8d8 a2a1";
@@ -213,14 +151,14 @@ TEST(IsDrawByRule, ClockAndRepetition) {
 TEST(History, CutoffsAddTheTruncatedSquareOfTheDepthAndCountsHalveAt32000) {
     ResetState();
     SearchState& state = State();
-    const Move quiet   = MakeMoveWord(Sq("g1"), Sq("f3"), Knight);
+    const Move quiet   = MakeMoveWord(6, 21, Knight); // g1f3
     const int index    = HistoryIndex(quiet, White);
     RecordCutoffMove(state, quiet, White, 3.0f);
     EXPECT_EQ(state.historyScore[index], 9);
     RecordCutoffMove(state, quiet, White, 2.5f);
     EXPECT_EQ(state.historyScore[index], 15);
     EXPECT_EQ(state.cutoffCount[index], 2);
-    RecordCutoffMove(state, MakeMoveWord(Sq("g1"), Sq("f3"), Knight, Pawn), White, 3.0f);
+    RecordCutoffMove(state, MakeMoveWord(6, 21, Knight, Pawn), White, 3.0f);
     EXPECT_EQ(state.historyScore[index], 15); // captures leave the tables alone
     state.historyScore[index] = 31990;
     state.historyScore[5]     = 7;
@@ -239,23 +177,6 @@ TEST(History, CutoffsAddTheTruncatedSquareOfTheDepthAndCountsHalveAt32000) {
     EXPECT_EQ(state.failCount[index], 16000);
     EXPECT_EQ(state.cutoffCount[index], 50);
     EXPECT_EQ(state.failCount[0], 9);
-}
-
-TEST(UpdateKillers, QuietMovesShiftTheKillersAndMateScoresSetTheMateKiller) {
-    PlyRecord record;
-    const Move a       = MakeMoveWord(Sq("a2"), Sq("a3"), Pawn),
-               b       = MakeMoveWord(Sq("b2"), Sq("b3"), Pawn);
-    const Move capture = MakeMoveWord(Sq("e4"), Sq("d5"), Pawn, Pawn);
-    UpdateKillers(record, a, 10);
-    UpdateKillers(record, b, 10);
-    UpdateKillers(record, b, 10);
-    EXPECT_EQ(record.killer1, b);
-    EXPECT_EQ(record.killer2, a);
-    UpdateKillers(record, capture, MateThreshold - 1);
-    EXPECT_EQ(record.mateKiller, NoMove);
-    UpdateKillers(record, capture, -MateThreshold);
-    EXPECT_EQ(record.mateKiller, capture);
-    EXPECT_EQ(record.killer1, b);
 }
 
 } // namespace

@@ -67,11 +67,6 @@ TEST_F(SearchNode, ScoresThatNeedNoMoveSearch) {
     state.nodes = 0;
     EXPECT_EQ(Full(board, 4.0f, MaxPly - 1), Evaluate(board));
     EXPECT_EQ(state.nodes, 0u);
-    // Below one ply the quiescence search answers, which stores nothing.
-    Full(board, 0.5f);
-    EXPECT_EQ(state.tt.usedCount, 0u);
-    Full(board, 1.0f);
-    EXPECT_GT(state.tt.usedCount, 0u);
     // A stopped search returns 0 at once.
     TTClear(state.tt);
     state.control.runState = Stopped;
@@ -80,26 +75,8 @@ TEST_F(SearchNode, ScoresThatNeedNoMoveSearch) {
     EXPECT_EQ(state.tt.usedCount, 0u);
 }
 
-TEST_F(SearchNode, SearchesLeaveTheBoardAsItWas) {
-    for (const char* fen : {Kiwipete, "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
-                            "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
-                            "8/8/8/2k5/3Pp3/8/8/4K3 b - d3 0 1"}) {
-        Board board        = BoardFrom(fen);
-        const Board before = board;
-        Full(board, 4.0f);
-        EXPECT_TRUE(test::SameBoard(before, board)) << fen;
-        QSearch(state, board, -Infinity, Infinity, 1.0f, 1);
-        EXPECT_TRUE(test::SameBoard(before, board)) << fen;
-    }
-}
-
 TEST_F(SearchNode, QuiescenceStandsPatAndFindsMatesButNotStalemates) {
-    Board board        = BoardFrom("4k3/8/8/8/8/8/8/3QK3 w - - 0 1");
-    const int standPat = Evaluate(board);
-    EXPECT_EQ(QSearch(state, board, -Infinity, standPat - 200, 1.0f, 1), standPat);
-    EXPECT_EQ(QSearch(state, board, standPat - 1, standPat, 1.0f, 1), standPat);
-    EXPECT_EQ(state.nodes, 2u);
-    board = BoardFrom("4k3/pp6/8/8/8/8/PP6/4K3 w - - 0 1");
+    Board board = BoardFrom("4k3/pp6/8/8/8/8/PP6/4K3 w - - 0 1");
     EXPECT_EQ(QSearch(state, board, Evaluate(board) + 10, Evaluate(board) + 50, 0.0f, 1),
               Evaluate(board) + 10);
     board = BoardFrom("r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4");

@@ -59,18 +59,6 @@ TEST(TTShared, TornSlotsAreNeverTrusted) {
     TTRelease(table);
 }
 
-TEST(Threads, HelpersTakeTurnsLeavingOutDepths) {
-    // Rows: the thread; columns: depths 1 to 8, 1 where the thread searches that depth.
-    const std::pair<int, const char*> cases[] = {
-        {0, "11111111"}, {1, "01010101"}, {2, "10101010"}, {3, "10011001"},
-        {4, "00110011"}, {5, "01100110"}, {6, "11001100"}, {7, "11000111"},
-    };
-    for (const auto& [thread, pattern] : cases)
-        for (int depth = 1; depth <= 8; ++depth)
-            EXPECT_EQ(!HelperSkipsIteration(thread, depth), pattern[depth - 1] == '1')
-                << "thread " << thread << " depth " << depth;
-}
-
 // A search state without a shell, on a 1 MB table, to `depth`.
 struct ThreadedSearch : ::testing::Test {
     std::unique_ptr<SearchState> owned = std::make_unique<SearchState>();

@@ -68,7 +68,6 @@ struct TTStoreAndProbe : ::testing::Test {
     void TearDown() override { TTRelease(table); }
     // The k-th key that falls into bucket 5.
     std::uint64_t key(std::uint64_t k) const { return 5 + (k + 1) * table.bucketCount; }
-    TTEntry slot(int i) const { return TTEntryAt(table, 4 * 5 + i); }
     // The entry a probe of the k-th key finds; key 0 stands for a probe that finds none.
     TTEntry probe(std::uint64_t k) {
         TTEntry entry{};
@@ -78,32 +77,6 @@ struct TTStoreAndProbe : ::testing::Test {
         TTStore(table, key(k), move, score, depth, bound);
     }
 };
-
-TEST_F(TTStoreAndProbe, SameDepthKeepsTheFirstAndDeeperReplacesInPlace) {
-    store(0, MoveC, 1, 9.0f, ExactBound);
-    store(1, MoveA, 40, 3.0f);
-    EXPECT_EQ(probe(key(2)).key, 0u);
-    TTNewSearch(table);
-    TTEntry entry = probe(key(1)); // stamps without counting
-    EXPECT_EQ(slot(1).key, key(1));
-    EXPECT_EQ(entry.generation, table.generation);
-    EXPECT_EQ(slot(1).generation, table.generation);
-    EXPECT_EQ(table.usedCount, 0u);
-    store(1, MoveB, -15, 3.0f, UpperBound);
-    entry = slot(1);
-    EXPECT_EQ(TTEntryMove(entry), MoveA);
-    EXPECT_EQ(TTEntryBound(entry), LowerBound);
-    EXPECT_EQ(entry.score, 40);
-    store(1, 0xff000000u | MoveB, -15, 5.5f, UpperBound); // only 24 bits of a move are kept
-    entry = slot(1);
-    EXPECT_EQ(entry.key, key(1));
-    EXPECT_EQ(TTEntryMove(entry), MoveB);
-    EXPECT_EQ(TTEntryBound(entry), UpperBound);
-    EXPECT_EQ(entry.score, -15);
-    EXPECT_EQ(entry.depth, 5);
-    EXPECT_EQ(slot(0).key, key(0));
-    EXPECT_EQ(table.usedCount, 0u); // stamped by the probe before
-}
 
 // Two threads that write one slot at once may leave one entry's key word beside another's data.
 TEST_F(TTStoreAndProbe, ATornSlotMatchesNoKey) {
@@ -116,18 +89,6 @@ TEST_F(TTStoreAndProbe, ATornSlotMatchesNoKey) {
     ASSERT_TRUE(TTProbe(table, key(1), entry));
     EXPECT_EQ(TTEntryMove(entry), MoveB);
     EXPECT_EQ(entry.score, 20);
-}
-
-TEST_F(TTStoreAndProbe, FullBucketGivesUpItsFirstShallowestEntry) {
-    const float depths[4] = {5.0f, 2.0f, 7.0f, 2.0f};
-    for (int i = 0; i < 4; ++i)
-        store(i, MoveA, 0, depths[i]);
-    store(4, MoveB, 7, 1.0f, ExactBound);
-    EXPECT_EQ(slot(0).key, key(0));
-    EXPECT_EQ(slot(1).key, key(4));
-    EXPECT_EQ(slot(1).depth, 1);
-    EXPECT_EQ(slot(3).key, key(3));
-    EXPECT_EQ(table.usedCount, 4u); // the victim was already of this generation
 }
 
 TEST_F(TTStoreAndProbe, DepthIsTruncatedAndBounded) {
@@ -173,24 +134,6 @@ TEST_F(TTStoreAndProbe, GenerationSkipsZeroWhenItWraps) {
         store(0, MoveA, 0, 1.0f);
         ASSERT_EQ(table.usedCount, 1u);
     }
-}
-
-// Planted moves (depth 64, no bound) outrank stored results until all four slots are planted.
-TEST_F(TTStoreAndProbe, PlantedMovesOutrankOrdinaryResults) {
-    store(0, MoveA, 30, 10.0f, ExactBound);
-    TTPlantMove(table, key(0), MoveB);
-    EXPECT_EQ(slot(0).depth, 64);
-    EXPECT_EQ(slot(0).score, -32701);
-    EXPECT_EQ(slot(0).moveAndBound, MoveB); // NoBound
-    store(0, MoveC, 0, 20.0f);
-    TTPlantMove(table, key(0), MoveC);
-    EXPECT_EQ(TTEntryMove(slot(0)), MoveB);
-    store(1, MoveA, 0, 3.0f);
-    for (int k = 2; k <= 4; ++k)
-        TTPlantMove(table, key(k), MoveC);
-    EXPECT_EQ(slot(1).key, key(4)); // the shallowest ordinary entry went first
-    store(5, MoveA, 0, 50.0f);
-    EXPECT_EQ(slot(0).key, key(5));
 }
 
 } // namespace

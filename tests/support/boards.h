@@ -19,10 +19,6 @@
 
 namespace tarvo::test {
 
-constexpr int Sq(const char* name) {
-    return (name[0] - 'a') + 8 * (name[1] - '1');
-}
-
 struct SuiteLine {
     std::string fen;
     std::vector<std::pair<int, std::uint64_t>> counts; // (depth, leaf count)
