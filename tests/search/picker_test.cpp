@@ -150,22 +150,18 @@ TEST(IsDrawByRule, ClockAndRepetition) {
 
 TEST(History, CutoffsAddTheTruncatedSquareOfTheDepthAndCountsHalveAt32000) {
     ResetState();
-    SearchState& state = State();
-    const Move quiet   = MakeMoveWord(6, 21, Knight); // g1f3
-    const int index    = HistoryIndex(quiet, White);
-    RecordCutoffMove(state, quiet, White, 3.0f);
-    EXPECT_EQ(state.historyScore[index], 9);
-    RecordCutoffMove(state, quiet, White, 2.5f);
-    EXPECT_EQ(state.historyScore[index], 15);
-    EXPECT_EQ(state.cutoffCount[index], 2);
-    RecordCutoffMove(state, MakeMoveWord(6, 21, Knight, Pawn), White, 3.0f);
-    EXPECT_EQ(state.historyScore[index], 15); // captures leave the tables alone
+    SearchState& state        = State();
+    const Move quiet          = MakeMoveWord(6, 21, Knight); // g1f3
+    const int index           = HistoryIndex(quiet, White);
     state.historyScore[index] = 31990;
     state.historyScore[5]     = 7;
     state.historyScore[6]     = -7;
-    RecordCutoffMove(state, quiet, White, 3.0f);
-    EXPECT_EQ(state.historyScore[index], 31999);
-    RecordCutoffMove(state, quiet, White, 1.0f); // 32000: the whole table halves
+    RecordCutoffMove(state, MakeMoveWord(6, 21, Knight, Pawn), White, 3.0f);
+    EXPECT_EQ(state.historyScore[index], 31990); // captures leave the tables alone
+    RecordCutoffMove(state, quiet, White, 2.9f);
+    EXPECT_EQ(state.historyScore[index], 31998);
+    EXPECT_EQ(state.cutoffCount[index], 1);
+    RecordCutoffMove(state, quiet, White, 1.5f); // 32000: the whole table halves
     EXPECT_EQ(state.historyScore[index], 16000);
     EXPECT_EQ(state.historyScore[5], 3);
     EXPECT_EQ(state.historyScore[6], -3);

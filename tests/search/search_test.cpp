@@ -17,9 +17,6 @@ using test::BoardFrom;
 using test::FindMove;
 using test::MoveText;
 
-constexpr const char* Kiwipete =
-    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
-
 // A search state without a shell: a 1 MB table, no hooks.
 struct SearchFixture : ::testing::Test {
     std::unique_ptr<SearchState> owned = std::make_unique<SearchState>();
@@ -63,7 +60,7 @@ TEST_F(SearchNode, ScoresThatNeedNoMoveSearch) {
     }
     EXPECT_EQ(Full(repeated, 3.0f), 0);
     EXPECT_EQ(QSearch(state, repeated, -Infinity, Infinity, 1.0f, 1), 0);
-    Board board = BoardFrom(Kiwipete);
+    Board board = BoardFrom("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
     state.nodes = 0;
     EXPECT_EQ(Full(board, 4.0f, MaxPly - 1), Evaluate(board));
     EXPECT_EQ(state.nodes, 0u);

@@ -6,7 +6,6 @@
 #include "search/tt.h"
 #include "support/boards.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
@@ -16,7 +15,6 @@ namespace tarvo {
 namespace {
 
 using test::BoardFrom;
-using test::LegalMoves;
 
 #ifdef TARVO_SANITIZED
 constexpr int Rounds = 20000;
@@ -79,22 +77,17 @@ struct ThreadedSearch : ::testing::Test {
         TTNewSearch(state.tt);
         RootSearch(state, board, SearchLimits{});
     }
-    bool Legal(const Board& board, Move move) {
-        const auto legal = LegalMoves(board);
-        return std::find(legal.begin(), legal.end(), move) != legal.end();
-    }
 };
 
 TEST_F(ThreadedSearch, HelpersSearchAlongAndAreParkedWhenTheMainThreadEnds) {
     SetSearchThreads(state, 3);
     ASSERT_NE(state.threads, nullptr);
     ASSERT_EQ(state.threads->helpers.size(), 2u);
-    EXPECT_EQ(state.options.threads, 3);
     Board board = BoardFrom("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
     for (int search = 0; search < 2; ++search) {
         Run(board, 5);
         EXPECT_EQ(state.threads->running, 0);
-        EXPECT_TRUE(Legal(board, state.plies[0].pv[0]));
+        EXPECT_NE(test::FindMove(board, test::MoveText(state.plies[0].pv[0])), NoMove);
         std::uint64_t helperNodes = 0;
         for (const auto& helper : state.threads->helpers) {
             EXPECT_GT(helper->nodes.load(), 0u);
@@ -119,7 +112,7 @@ TEST_F(ThreadedSearch, HelpersStopWithTheMainThread) {
     EXPECT_EQ(state.threads->running, 0);
     EXPECT_EQ(helper.control.runState, Stopped);
     EXPECT_LT(helper.control.iteration, MaxPly - 1);
-    EXPECT_TRUE(Legal(board, state.plies[0].pv[0]));
+    EXPECT_NE(test::FindMove(board, test::MoveText(state.plies[0].pv[0])), NoMove);
 }
 
 } // namespace
