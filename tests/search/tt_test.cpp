@@ -68,6 +68,7 @@ struct TTStoreAndProbe : ::testing::Test {
     void TearDown() override { TTRelease(table); }
     // The k-th key that falls into bucket 5.
     std::uint64_t key(std::uint64_t k) const { return 5 + (k + 1) * table.bucketCount; }
+    TTEntry slot(int i) const { return TTEntryAt(table, 4 * 5 + i); }
     // The entry a probe of the k-th key finds; key 0 stands for a probe that finds none.
     TTEntry probe(std::uint64_t k) {
         TTEntry entry{};
@@ -89,6 +90,17 @@ TEST_F(TTStoreAndProbe, ATornSlotMatchesNoKey) {
     ASSERT_TRUE(TTProbe(table, key(1), entry));
     EXPECT_EQ(TTEntryMove(entry), MoveB);
     EXPECT_EQ(entry.score, 20);
+}
+
+// The victim is looked for in its own bucket only, never in the next one.
+TEST_F(TTStoreAndProbe, FullBucketGivesUpItsFirstShallowestEntry) {
+    const float depths[4] = {5.0f, 2.0f, 7.0f, 2.0f};
+    for (int i = 0; i < 4; ++i)
+        store(i, MoveA, 0, depths[i]);
+    store(4, MoveB, 7, 1.0f, ExactBound);
+    EXPECT_EQ(slot(1).key, key(4));
+    EXPECT_EQ(slot(3).key, key(3));
+    EXPECT_EQ(slot(4).key, 0u); // the next bucket's first slot
 }
 
 TEST_F(TTStoreAndProbe, DepthIsTruncatedAndBounded) {
