@@ -25,6 +25,34 @@ const char* SkipField(const char* text) {
     return text;
 }
 
+// The board counts half-moves up to 255 (every game has ended long before).
+constexpr int MaxHalfmoveClock = 255;
+constexpr int MaxMoveNumber    = 9999;
+
+// Reads the whole number of the field at `text`, if there is one, into `value` and moves past
+// it. False when the field is not made of digits alone or exceeds `maximum`.
+bool ReadCounter(const char*& text, int maximum, int& value) {
+    text = SkipBlanks(text);
+    if (*text == '\0' || *text == '\n' || *text == '\r')
+        return true;
+    const char* end = SkipField(text);
+    int number      = 0;
+    for (const char* digit = text; digit < end; ++digit) {
+        if (*digit == '\n' || *digit == '\r') {
+            end = digit;
+            break;
+        }
+        if (*digit < '0' || *digit > '9')
+            return false;
+        number = number * 10 + (*digit - '0');
+        if (number > maximum)
+            return false;
+    }
+    value = number;
+    text  = end;
+    return true;
+}
+
 int PieceFromLetter(char letter) {
     switch (letter | 0x20) {
     case 'p':
@@ -226,6 +254,20 @@ bool SetFromFen(Board& board, const char* text, const char** reason, bool chess9
     text = SkipBlanks(text);
     if (*text >= 'a' && *text <= 'h')
         parsed.epFile = static_cast<std::uint8_t>(*text - 'a' + 1);
+    text = SkipBlanks(SkipField(text));
+
+    // The counters: absent ones take their usual values, nonsense is refused.
+    int clock = 0, moveNumber = 1;
+    if (!ReadCounter(text, MaxHalfmoveClock, clock)) {
+        *reason = "fen: half-move clock is not a number from 0 to 255";
+        return false;
+    }
+    if (!ReadCounter(text, MaxMoveNumber, moveNumber)) {
+        *reason = "fen: move number is not a number from 1 to 9999";
+        return false;
+    }
+    parsed.halfmoveClock  = static_cast<std::uint8_t>(clock);
+    parsed.fullmoveNumber = static_cast<std::uint16_t>(moveNumber < 1 ? 1 : moveNumber);
 
     parsed.occupied = parsed.colour[White] | parsed.colour[Black];
     for (Bitboard set = parsed.occupied; set != 0; set &= set - 1) {
@@ -293,7 +335,8 @@ std::string WriteFen(const Board& board) {
     } else {
         fen += " -";
     }
-    fen += ' ' + std::to_string(board.halfmoveClock) + " 1";
+    fen += ' ' + std::to_string(board.halfmoveClock) + ' ' +
+           std::to_string(board.fullmoveNumber < 1 ? 1 : board.fullmoveNumber);
     return fen;
 }
 

@@ -111,6 +111,7 @@ struct Board {
     std::uint8_t castling;
     std::array<std::uint8_t, 2> kingSquare;
     std::uint8_t halfmoveClock;
+    std::uint16_t fullmoveNumber; // from the FEN; the position command counts the moves it plays
     std::array<Bitboard, 8> pieces; // by piece type, both colours; entries 0 and 7 stay empty
     Bitboard occupied;
     Bitboard occupiedFiles;    // rotated: bit 8*file + (7 - rank)

@@ -133,8 +133,10 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
         hooks.setUp(state, board, limits, rootMoves);
     else
         BuildRootMoves(board, limits, rootMoves);
-    // The one root probe of the search, made here by the thread that runs it.
-    FilterRootMovesByTablebase(state, board, rootMoves);
+    // The one root probe of the search, made by the main thread before its helpers start:
+    // they search the list it leaves.
+    if (state.threadIndex == 0)
+        FilterRootMovesByTablebase(state, board, rootMoves);
     state.rootMoveCount = static_cast<int>(rootMoves.count);
     // Checkmate or stalemate at the root: nothing to search, but an infinite or pondering
     // search still waits for its stop or ponderhit before it reports.
@@ -151,6 +153,7 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
         const int iteration = control.iteration;
         control.extraMs     = 0;
         EmptyMultiPvPlaces(state.multiPv);
+        PublishHardLimit(state);
         OrderRootMoves(rootMoves);
         if (hooks.iterationStart)
             hooks.iterationStart(state, rootMoves);

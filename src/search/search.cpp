@@ -1,6 +1,7 @@
 #include "search/search.h"
 
 #include "board/make_move.h"
+#include "board/movegen.h"
 #include "board/see.h"
 #include "board/tables.h"
 #include "eval/cache.h"
@@ -55,6 +56,12 @@ int StaticScore(LazyEval& eval, const Board& board, EvalCache& cache) {
         eval.known = true;
     }
     return eval.value;
+}
+
+bool HasLegalMove(const Board& board) {
+    MoveList moves;
+    GenerateLegalMoves(board, moves);
+    return moves.count > 0;
 }
 
 void CopyLine(PlyRecord& record, Move move, const PlyRecord& child) {
@@ -124,15 +131,33 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
     const bool pvNode    = beta - alpha > 1;
     const int alphaStart = alpha;
 
-    // The win/draw/loss tables assume a fresh fifty-move count, so they are asked only
-    // right after a capture or pawn move. A draw is exact; a win is a lower bound and a loss an
-    // upper one, so they end the node only where they settle it: mates are still searched for.
-    if (board.halfmoveClock == 0 && IsTablebasePosition(state, board)) {
+    // The win/draw/loss tables assume a fresh fifty-move count, so they are asked only right
+    // after a capture or pawn move (a null move's child only looks fresh). A mated or
+    // stalemated position is scored as such first. A draw is exact; a win is a floor and a
+    // loss a ceiling of the node's score, which end the node where they settle it and bound
+    // it otherwise, so that mates are still searched for.
+    int tablebaseCeiling = Infinity;
+    int tablebaseFloor   = -Infinity;
+    if (board.halfmoveClock == 0 && ply != state.nullMoveChildPly &&
+        depth > static_cast<float>(state.options.tablebaseProbeDepth - 1) &&
+        IsTablebasePosition(state, board)) {
+        if (!HasLegalMove(board)) {
+            int checkers = 0;
+            FindCheckers(board, checkers);
+            return checkers > 0 ? ply - MateScore : 0;
+        }
         int tablebaseScore;
-        if (ProbeTablebaseScore(state, board, ply, tablebaseScore) &&
-            (tablebaseScore == 0 || (tablebaseScore > 0 && tablebaseScore >= beta) ||
-             (tablebaseScore < 0 && tablebaseScore <= alpha)))
-            return tablebaseScore;
+        if (ProbeTablebaseScore(state, board, ply, tablebaseScore)) {
+            if (tablebaseScore == 0 || (tablebaseScore > 0 && tablebaseScore >= beta) ||
+                (tablebaseScore < 0 && tablebaseScore <= alpha))
+                return tablebaseScore;
+            if (tablebaseScore > 0) {
+                tablebaseFloor = tablebaseScore;
+                alpha          = std::max(alpha, tablebaseScore);
+            } else {
+                tablebaseCeiling = tablebaseScore;
+            }
+        }
     }
 
     record.hashMove = NoMove;
@@ -165,8 +190,11 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
         (depth - 1 <= params.nullReduction || StaticScore(eval, board, state.evalCache) >= beta)) {
         UndoInfo undo;
         MakeNullMove(board, undo);
+        const int outerNullChild = state.nullMoveChildPly;
+        state.nullMoveChildPly   = ply + 1;
         const int value = -Search(state, board, -beta, -beta + 1, depth - 1 - params.nullReduction,
                                   ply + 1, false);
+        state.nullMoveChildPly = outerNullChild;
         UnmakeNullMove(board, undo);
         if (value >= beta) {
             // The verification search only guards against zugzwang-like errors; its score
@@ -203,7 +231,7 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
 
     std::array<Move, MaxMoves> tried;
     int triedCount       = 0;
-    int best             = -Infinity;
+    int best             = tablebaseFloor;
     Move bestMove        = NoMove;
     int cutoffValue      = 0;
     bool futilityKnown   = false;
@@ -288,6 +316,10 @@ int Search(SearchState& state, Board& board, int alpha, int beta, float depth, i
         return 0;
     if (triedCount == 0)
         return inCheck ? ply - MateScore : 0;
+    if (best > tablebaseCeiling) {
+        best  = tablebaseCeiling;
+        alpha = tablebaseCeiling;
+    }
 
     TTBound bound;
     if (best < beta) {

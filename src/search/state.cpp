@@ -22,6 +22,7 @@ void InitSearchRecords(SearchState& state) {
     state.nodes         = 0;
     state.tbHits        = 0;
     state.selDepth      = 0;
+    state.nullMoveChildPly = -1;
     state.options       = EngineOptions{};
     state.params        = SearchParams{};
     state.historyScore.fill(0);

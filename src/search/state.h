@@ -86,13 +86,16 @@ struct EngineOptions {
     std::int32_t multiPv = 1;
     RateOfPlay rateOfPlay = NormalRate;
     bool chess960 = false; // castling is written and read as the king taking its rook
-    // Tablebases: the folders loaded ("" for none; at most 127 characters, as the option
-    // holds), the pieces of the largest loaded table (0: none, and no probe is ever made),
+    // Tablebases: the pieces of the largest loaded table (0: none, and no probe is ever made),
     // and whether a win or loss that the fifty-move rule turns into a draw counts as a draw.
-    std::array<char, 128> syzygyPath{};
     std::int32_t tablebasePieces = 0;
     bool syzygy50MoveRule = true;
-    std::int32_t threads = 1; // search threads, the main one included
+    // Probes only at nodes with at least this much depth left, and only in positions with at
+    // most this many pieces (0: no probe at all).
+    std::int32_t tablebaseProbeDepth = 1;
+    std::int32_t tablebaseProbeLimit = 7;
+    std::int32_t threads = 1; // search threads running, the main one included
+    std::int32_t threadsRequested = 1; // as the Threads option last asked
     std::int32_t moveOverheadMs = 10; // lost between the answer and the clock stopping
 };
 
@@ -155,6 +158,8 @@ struct SearchHooks {
     bool (*iterationDone)(SearchState&);
     // Iterations ran out: wait for stop or ponderhit where the search must.
     void (*finalWait)(SearchState&);
+    // The millisecond clock of the search's limits, for helper threads that watch them too.
+    std::uint32_t (*readClock)();
 };
 
 struct SearchState {
@@ -165,6 +170,7 @@ struct SearchState {
     std::uint64_t nodes = 0;
     std::uint64_t tbHits = 0; // tablebase probes that found a result, counted like nodes
     std::int32_t selDepth = 0;
+    std::int32_t nullMoveChildPly = -1; // ply of the node a null move was just made into
     EngineOptions options{};
     SearchParams params{};
     std::array<std::int32_t, HistorySize> historyScore{};

@@ -192,9 +192,6 @@ void FilterRootMovesByTablebase(SearchState& state, const Board& board, MoveList
 
     control.rootInTablebase    = true;
     control.rootTablebaseScore = best * TablebaseWinScore;
-    // Nothing is left to choose: one iteration gives the move and its line.
-    if (kept == 1)
-        control.maxDepth = std::min(control.maxDepth, 1);
 }
 
 } // namespace tarvo

@@ -34,10 +34,13 @@ struct TablebaseLoad {
 // Not to be called while a search runs.
 TablebaseLoad LoadTablebases(std::string_view path);
 
-// Whether the loaded tables cover the position: few enough pieces and no castling right.
+// Whether the loaded tables cover the position and may be asked: no more pieces than the
+// largest table and the SyzygyProbeLimit option allow (a limit of 0 turns probing off), and no
+// castling right.
 inline bool IsTablebasePosition(const SearchState& state, const Board& board) {
+    const int pieces = std::popcount(board.occupied);
     return state.options.tablebasePieces > 0 && board.castling == 0 &&
-           std::popcount(board.occupied) <= state.options.tablebasePieces;
+           pieces <= state.options.tablebasePieces && pieces <= state.options.tablebaseProbeLimit;
 }
 
 // Win/draw/loss probe for a covered position with a fifty-move counter of 0, safe to call
@@ -49,10 +52,9 @@ bool ProbeTablebaseScore(SearchState& state, const Board& board, int ply, int& s
 // Ranks the root moves by the distance-to-zeroing tables, with the position's fifty-move
 // counter, and keeps only the moves that hold the best result: among wins, those with a ply
 // to spare before the fifty-move rule when there are any, and only the fastest once the
-// position has repeated. Sets control.rootInTablebase and rootTablebaseScore; with one move
-// left the search is held to one iteration. Leaves the list untouched when the root is not
-// covered or a probe fails. Not thread-safe: call it once per search, before any helper
-// starts searching.
+// position has repeated. Sets control.rootInTablebase and rootTablebaseScore. Leaves the list
+// untouched when the root is not covered or a probe fails. Call it once per search, from the
+// main thread, before any helper starts searching.
 void FilterRootMovesByTablebase(SearchState& state, const Board& board, MoveList& rootMoves);
 
 } // namespace tarvo

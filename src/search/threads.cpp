@@ -24,10 +24,38 @@ void Publish(const SearchState& state) {
     helper.tbHits.store(state.tbHits, Relaxed);
 }
 
-// A helper's node poll, run at every node (its poll interval is 0): publish, then obey a stop.
+// Nodes between two looks at the clock by a helper.
+constexpr std::uint32_t HelperClockNodes = 1024;
+
+// The milliseconds after the start at which the main thread's rules end the search at the
+// latest, whatever happens within its iterations.
+std::int32_t HardLimitMs(const SearchControl& control) {
+    std::int32_t limit = INT32_MAX;
+    if (control.runState == Timed) {
+        limit = control.deadlineMs;
+        if (control.iteration > 1)
+            limit = std::min(limit, control.maxTimeMs);
+    } else if (control.runState == Untimed) {
+        if (control.moveTime != 0)
+            limit = control.moveTime;
+        if (!control.infiniteOrPonder)
+            limit = std::min(limit, control.deadlineMs);
+    }
+    return limit;
+}
+
+// A helper's node poll, run at every node (its poll interval is 0): publish, obey a stop, and
+// now and then look at the clock, so that the search ends in time even when the main thread
+// waits for a processor behind many helpers.
 void HelperPoll(SearchState& state) {
     Publish(state);
-    if (state.threads->stop.load(Relaxed))
+    SearchThreads& threads = *state.threads;
+    if ((state.nodes & (HelperClockNodes - 1)) == 0 && threads.readClock) {
+        const auto elapsed = static_cast<std::int32_t>(threads.readClock() - threads.startTick);
+        if (elapsed >= threads.hardLimitMs.load(Relaxed))
+            threads.stop.store(true, Relaxed);
+    }
+    if (threads.stop.load(Relaxed))
         state.control.runState = Stopped;
 }
 
@@ -112,23 +140,24 @@ bool HelperSkipsIteration(int threadIndex, int depth) {
     return (depth + offset) / run % 2 != 0;
 }
 
-void SetSearchThreads(SearchState& main, int count) {
+int SetSearchThreads(SearchState& main, int count) {
     count             = std::clamp(count, 1, MaxThreads);
     const int current = main.threads ? static_cast<int>(main.threads->helpers.size()) + 1 : 1;
-    if (count == current && count == main.options.threads)
-        return;
+    main.options.threads = current;
+    if (count == current)
+        return current;
     if (SearchThreads* old = main.threads) {
         EndThreads(*old);
         delete old;
         main.threads = nullptr;
     }
-    main.options.threads = count;
+    main.options.threads = 1;
     if (count == 1)
-        return;
+        return 1;
 
     SearchThreads* threads = new (std::nothrow) SearchThreads;
     if (!threads)
-        return;
+        return 1;
     // The list is complete before the first thread starts, as the threads index into it.
     for (int index = 1; index < count; ++index) {
         std::unique_ptr<HelperThread> helper = MakeHelper(*threads, index);
@@ -149,10 +178,11 @@ void SetSearchThreads(SearchState& main, int count) {
     threads->helpers.resize(started);
     if (threads->helpers.empty()) {
         delete threads;
-        main.options.threads = 1;
-        return;
+        return 1;
     }
-    main.threads = threads;
+    main.threads         = threads;
+    main.options.threads = static_cast<int>(started) + 1;
+    return main.options.threads;
 }
 
 void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMoves) {
@@ -185,10 +215,18 @@ void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMov
             helper->tbHits.store(0, Relaxed);
         }
         threads->stop.store(false, Relaxed);
+        threads->readClock = main.hooks.readClock;
+        threads->startTick = main.control.startTick;
+        threads->hardLimitMs.store(HardLimitMs(main.control), Relaxed);
         threads->running = static_cast<int>(threads->helpers.size());
         ++threads->searchNumber;
     }
     threads->wake.notify_all();
+}
+
+void PublishHardLimit(const SearchState& main) {
+    if (main.threads && main.threadIndex == 0)
+        main.threads->hardLimitMs.store(HardLimitMs(main.control), Relaxed);
 }
 
 void StopHelpers(SearchState& main) {

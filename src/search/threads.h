@@ -54,18 +54,31 @@ struct SearchThreads {
     std::uint32_t searchNumber = 0; // counts the searches started
     int running                = 0; // helpers still searching
     bool quit                  = false;
-    std::atomic<bool> stop{false}; // set by the main thread when its search ends
+    std::atomic<bool> stop{false}; // set by the main thread when its search ends, or by any
+                                   // thread that finds the search's time limit passed
+    // The main thread's clock and the milliseconds after its start tick at which the search
+    // must end (INT32_MAX for none), kept current by the main thread: a helper that runs
+    // while the main thread waits for a processor still ends the search in time.
+    std::uint32_t (*readClock)() = nullptr; // written only while the helpers are parked
+    std::uint32_t startTick      = 0;       // likewise
+    std::atomic<std::int32_t> hardLimitMs{INT32_MAX};
 };
 
-// Makes `main` search on `count` threads (brought into 1..MaxThreads): ends the helpers it has
-// and starts count - 1 new ones, parked; with 1 there are none and main.threads is nullptr.
-// Called between searches only. A thread the system refuses leaves the search with fewer.
-void SetSearchThreads(SearchState& main, int count);
+// Makes `main` search on `count` threads (brought into 1..MaxThreads) unless it already runs
+// that many: ends the helpers it has and starts count - 1 new ones, parked; with 1 there are
+// none and main.threads is nullptr. Called between searches only. A thread the system refuses
+// leaves the search with fewer. Returns the number of threads running, the main one included
+// (also kept in main.options.threads).
+int SetSearchThreads(SearchState& main, int count);
 
 // Wakes the helpers of the main thread's state on copies of `board` and its root list, with the
 // main thread's table generation and options, and no depth limit of their own. Does nothing for
 // a state without helpers or for a helper's own state.
 void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMoves);
+
+// Publishes the main thread's current hard time limit to its helpers: call it whenever the run
+// state or the iteration changes. Does nothing without helpers.
+void PublishHardLimit(const SearchState& main);
 
 // Tells the helpers to stop and returns once every one of them is parked.
 void StopHelpers(SearchState& main);

@@ -161,6 +161,8 @@ bool TTProbe(TranspositionTable& table, std::uint64_t key, TTEntry& entry) {
     if (GenerationOf(data) != table.generation) {
         data = WithGeneration(data, table.generation);
         Write(*slot, key, data);
+        // Stamped for this search: counted, so the fill reads what a scan of the table finds.
+        ++table.usedCount;
     }
     entry = Unpack(key, data);
     return true;

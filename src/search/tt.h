@@ -39,7 +39,7 @@ struct TranspositionTable {
     std::uint8_t generation = 0;
     std::uint32_t entryCount = 0;
     std::uint32_t bucketCount = 0;
-    std::uint32_t usedCount = 0; // entries stamped with the current generation by store or plant
+    std::uint32_t usedCount = 0; // entries stamped with the current generation by this copy
 };
 
 inline constexpr int TTBucketEntries = 4;

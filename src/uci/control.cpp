@@ -10,7 +10,6 @@
 #include "search/threads.h"
 #include "search/tt.h"
 #include "uci/clock.h"
-#include "uci/io.h"
 #include "uci/poll.h"
 
 namespace tarvo {
@@ -20,7 +19,6 @@ namespace {
 // Share k of the remaining time that one move may use, by RateOfPlay.
 constexpr double RateFraction[] = {0.045, 0.034, 0.024};
 
-constexpr int FinalWaitLineCapacity = 65536;
 constexpr int EasyMoveMargin        = 150;
 constexpr int InfoIntervalMs        = 1024;
 // Within this many milliseconds of a hard time limit, polls come at least every ShortPollNodes.
@@ -232,6 +230,14 @@ void checkLimitsAt(SearchState& state, std::uint32_t now) {
     } else {
         if (control.moveTime != 0 && elapsed >= control.moveTime)
             control.runState = Stopped;
+        // A clock given beside a depth, node or move-time limit binds as well; a search that
+        // ponders or runs without end is not on its own clock until ponderhit.
+        if (!control.infiniteOrPonder) {
+            if (elapsed >= control.deadlineMs)
+                control.runState = Stopped;
+            if (std::int64_t{control.deadlineMs} - elapsed < ShortPollWindowMs)
+                control.pollCountdown = std::min(control.pollCountdown, ShortPollNodes);
+        }
         const std::uint64_t nodes = SummedCounters(state).nodes;
         if (control.nodeLimit != 0 &&
             static_cast<std::int64_t>(nodes) >= std::int64_t{control.nodeLimit})
@@ -284,6 +290,10 @@ bool iterationDoneAt(SearchState& state, std::uint32_t now) {
     }
     control.previousBestScore = bestScore;
 
+    // The tables left one move that keeps their result: clock play answers with it at once,
+    // while analysis and pondering keep searching and reporting.
+    if (control.runState == Timed && control.rootInTablebase && state.rootMoveCount == 1)
+        return true;
     if (control.runState == Timed && control.iteration > 3) {
         if (control.mateIterationSum > 6)
             return true;
@@ -307,17 +317,7 @@ void finalWait(SearchState& state) {
     // controller sends no stop for them. Clock play (ponderhit included) never waits.
     if (!control.infiniteOrPonder || control.runState != Untimed || control.stopPending)
         return;
-    static char line[FinalWaitLineCapacity];
-    for (;;) {
-        if (readLine(line, FinalWaitLineCapacity) < 0)
-            return;
-        if (std::strstr(line, "ponderhit") || std::strstr(line, "stop"))
-            return;
-        if (std::strstr(line, "quit"))
-            quitProcess();
-        if (std::strstr(line, "isready"))
-            std::printf("readyok\n");
-    }
+    waitForStop(state);
 }
 
 } // namespace tarvo

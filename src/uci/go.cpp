@@ -65,14 +65,6 @@ void readSearchMoves(const char* text, const Board& board, bool chess960, MoveLi
     }
 }
 
-void appendMoveText(char* line, std::size_t capacity, Move move, bool chess960) {
-    const std::size_t used = std::strlen(line);
-    if (move <= NoMove)
-        std::snprintf(line + used, capacity - used, "%s", moveToText(move, chess960).data());
-    else
-        std::snprintf(line + used, capacity - used, "%s ", moveToText(move, chess960).data());
-}
-
 } // namespace
 
 SearchLimits parseGoText(const char* text, const Board& board, bool chess960) {
@@ -98,17 +90,18 @@ SearchLimits parseGoText(const char* text, const Board& board, bool chess960) {
 }
 
 void printBestMove(const PlyRecord& root, bool chess960) {
-    char line[64] = "bestmove ";
-    if (root.pvLength == 0) {
+    if (root.pvLength == 0 || root.pv[0] <= NoMove) {
         std::fputs("bestmove 0000\n", stdout);
         return;
     }
-    appendMoveText(line, sizeof line, root.pv[0], chess960);
-    if (root.pvLength >= 2) {
-        std::strcat(line, " ponder ");
-        appendMoveText(line, sizeof line, root.pv[1], chess960);
-    }
-    std::strcat(line, "\n");
+    // Single blanks and nothing trailing: interfaces split the line on blanks.
+    char line[64];
+    if (root.pvLength >= 2 && root.pv[1] > NoMove)
+        std::snprintf(line, sizeof line, "bestmove %s ponder %s\n",
+                      moveToText(root.pv[0], chess960).data(),
+                      moveToText(root.pv[1], chess960).data());
+    else
+        std::snprintf(line, sizeof line, "bestmove %s\n", moveToText(root.pv[0], chess960).data());
     std::fputs(line, stdout);
 }
 

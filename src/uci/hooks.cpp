@@ -1,6 +1,7 @@
 #include "uci/hooks.h"
 
 #include "search/state.h"
+#include "uci/clock.h"
 #include "uci/control.h"
 #include "uci/output.h"
 #include "uci/poll.h"
@@ -36,6 +37,7 @@ void installSearchHooks(SearchState& state) {
     hooks.iterationScored = iterationScored;
     hooks.iterationDone   = iterationDone;
     hooks.finalWait       = finalWait;
+    hooks.readClock       = readTickCount;
 }
 
 void installQuietSearchHooks(SearchState& state) {

@@ -21,10 +21,6 @@ namespace tarvo {
 
 namespace {
 
-bool startsWith(const char* line, const char* prefix) {
-    return std::strncmp(line, prefix, std::strlen(prefix)) == 0;
-}
-
 // True when the line is `word` alone, trailing white space aside.
 bool isWholeWord(const char* line, const char* word) {
     const std::size_t length = std::strlen(word);
@@ -76,25 +72,25 @@ VersionText buildVersionString() {
 }
 
 void dispatchCommand(Engine& engine, const char* line) {
-    if (startsWith(line, "go")) {
+    if (isCommandWord(line, "go")) {
         handleGo(engine.optionTable, textFrom(line, 3), engine.board, engine.searchState);
-    } else if (startsWith(line, "position")) {
+    } else if (isCommandWord(line, "position")) {
         handlePosition(engine.optionTable, textFrom(line, 9), engine.board);
-    } else if (startsWith(line, "stop")) {
+    } else if (isCommandWord(line, "stop")) {
         // Only meaningful while a search runs, where the poll reads it.
-    } else if (startsWith(line, "ucinewgame")) {
+    } else if (isCommandWord(line, "ucinewgame")) {
         ClearSearchTables(engine.searchState);
-    } else if (startsWith(line, "uci")) {
+    } else if (isCommandWord(line, "uci")) {
         answerUci(engine);
-    } else if (startsWith(line, "setoption name")) {
+    } else if (std::strncmp(line, "setoption name", 14) == 0 && isCommandWord(line + 10, "name")) {
         const SetOptionText option = splitSetOptionLine(line);
         setOption(engine.optionTable, option.name, option.value);
         applyOptions(engine.optionTable, engine.searchState);
-    } else if (startsWith(line, "isready")) {
+    } else if (isCommandWord(line, "isready")) {
         std::printf("readyok\n");
-    } else if (startsWith(line, "ponderhit")) {
+    } else if (isCommandWord(line, "ponderhit")) {
         // Only meaningful while a search runs, where the poll reads it.
-    } else if (startsWith(line, "quit")) {
+    } else if (isCommandWord(line, "quit")) {
         quitProcess();
     } else if (isWholeWord(line, "d")) {
         printBoard(engine.board);

@@ -1,19 +1,21 @@
 #pragma once
-// The command loop: reads standard input line by line and dispatches each line by its
-// prefix, byte for byte and case-sensitive, in a fixed order ("ucinewgame" before "uci",
-// which is a prefix of it). Lines that match nothing are ignored without a reply.
+// The command loop: reads standard input line by line and dispatches each line by its first
+// word, byte for byte and case-sensitive (a line that starts with a blank names no command).
+// Lines that match nothing are ignored without a reply. Lines that arrived while a search ran
+// and were kept for the loop are run in their order after the search, as if they had arrived
+// then.
 
 #include <array>
 
 #include "uci/engine.h"
+#include "uci/io.h"
 
 namespace tarvo {
 
-inline constexpr int CommandLineCapacity = 65536;
-
 using VersionText = std::array<char, 32>;
 
-// Runs until the end of input; `quit` ends the process from inside.
+// Runs until the end of input (a search under way when it ends runs to its limit, or stops if
+// it has none, and reports); `quit` ends the process from inside.
 void commandLoop(Engine& engine);
 
 // Handles one command line, as the loop does.

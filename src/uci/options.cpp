@@ -21,34 +21,29 @@ constexpr int MoveOverheadDefault  = 10;
 constexpr int MoveOverheadMaximum  = 5000;
 constexpr const char* ButtonAtRest = "false";   // a button's value; anything else is a press
 constexpr const char* EmptyPath    = "<empty>"; // SyzygyPath's default: no tables
-static_assert(std::tuple_size_v<decltype(EngineOptions::syzygyPath)> == OptionTextCapacity,
-              "the loaded path is kept as the option holds it");
+constexpr int ProbeDepthMaximum    = 100;
+constexpr int ProbeLimitMaximum    = 7;
 
-// Copies at most 127 characters of `text`, stopping at its first newline.
-void copyOptionText(std::array<char, OptionTextCapacity>& field, std::string_view text) {
-    std::size_t length = text.find('\n');
-    if (length == std::string_view::npos)
-        length = text.size();
-    if (length > OptionTextCapacity - 1)
-        length = OptionTextCapacity - 1;
-    std::memcpy(field.data(), text.data(), length);
-    field[length] = '\0';
+// The text up to its first newline.
+std::string_view firstLine(std::string_view text) {
+    return text.substr(0, text.find('\n'));
 }
 
 void appendOption(OptionTable& table, const char* name, OptionType type, const char* value,
                   const char* bounds) {
     OptionEntry& entry = table.entries[table.count++];
-    copyOptionText(entry.name, name);
-    entry.type = type;
-    copyOptionText(entry.value, value);
-    copyOptionText(entry.bounds, bounds);
+    entry.name         = name;
+    entry.type         = type;
+    entry.value        = value;
+    entry.bounds       = bounds;
+    entry.changed      = true;
     const char* typeName = TypeNames[static_cast<int>(type)];
     if (type == OptionType::Button)
-        std::printf("option name %s type %s %s\n", entry.name.data(), typeName,
-                    entry.bounds.data());
+        std::printf("option name %s type %s %s\n", entry.name.c_str(), typeName,
+                    entry.bounds.c_str());
     else
-        std::printf("option name %s type %s default %s %s\n", entry.name.data(), typeName,
-                    entry.value.data(), entry.bounds.data());
+        std::printf("option name %s type %s default %s %s\n", entry.name.c_str(), typeName,
+                    entry.value.c_str(), entry.bounds.c_str());
 }
 
 void appendSpin(OptionTable& table, const char* name, int value, int minimum, int maximum) {
@@ -61,10 +56,11 @@ void appendSpin(OptionTable& table, const char* name, int value, int minimum, in
 
 OptionEntry* findOption(OptionTable& table, std::string_view name) {
     for (int i = 0; i < table.count; ++i)
-        if (name == table.entries[i].name.data())
+        if (name == table.entries[i].name)
             return &table.entries[i];
     return nullptr;
 }
+
 
 // The decimal number at the start of `text`: blanks skipped, optional sign, no digits give 0.
 // Saturates instead of overflowing.
@@ -83,30 +79,57 @@ int readDecimal(const char* text) {
     return static_cast<int>(negative ? -value : value);
 }
 
-// Loads the tables when the path differs from the one loaded: every setoption applies every
-// option, and a reload would drop the tables' mapped memory for nothing.
-void applySyzygyPath(const char* value, EngineOptions& options) {
-    const char* path = std::strcmp(value, EmptyPath) == 0 ? "" : value;
-    if (std::strcmp(path, options.syzygyPath.data()) == 0)
-        return;
-    copyOptionText(options.syzygyPath, path);
-    const TablebaseLoad load = LoadTablebases(path);
-    options.tablebasePieces  = load.pieces;
-    if (*path == '\0')
+// A spin option's number, brought into [minimum, maximum].
+int readSpin(const OptionEntry& entry, int minimum, int maximum) {
+    const int value = readDecimal(entry.value.c_str());
+    return value < minimum ? minimum : value > maximum ? maximum : value;
+}
+
+// Loads the tables of the path, or unloads them for an empty one, with a line saying what was
+// found. Run each time the option is set, so a folder fixed since the last try is read anew.
+void applySyzygyPath(const std::string& value, EngineOptions& options) {
+    const std::string_view path = value == EmptyPath ? std::string_view() : value;
+    const TablebaseLoad load    = LoadTablebases(path);
+    options.tablebasePieces     = load.pieces;
+    if (path.empty())
         return;
     if (load.pieces > 0)
         std::printf("info string Found %d tablebases with up to %d pieces\n", load.tables,
                     load.pieces);
     else
-        std::printf("info string No tablebases found in %s, playing without them\n", path);
+        std::printf("info string No tablebases found in %s, playing without them\n",
+                    value.c_str());
+}
+
+// Input is echoed, never trusted to be printable.
+std::string printable(std::string_view text) {
+    std::string shown(text);
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) == 0x7f)
+            c = '?';
+    return shown;
+}
+
+void applyThreads(const OptionEntry& entry, SearchState& state) {
+    const int requested = readSpin(entry, 1, MaxThreads);
+    if (requested == state.options.threadsRequested)
+        return;
+    state.options.threadsRequested = requested;
+    const int running              = SetSearchThreads(state, requested);
+    if (running == requested)
+        std::printf("info string Using %d search thread%s\n", running, running == 1 ? "" : "s");
+    else
+        std::printf("info string Using %d search threads: only %d of the %d requested could be "
+                    "started\n",
+                    running, running, requested);
 }
 
 } // namespace
 
 bool isChess960(const OptionTable& table) {
     for (int i = 0; i < table.count; ++i)
-        if (std::strcmp(table.entries[i].name.data(), "UCI_Chess960") == 0)
-            return std::strcmp(table.entries[i].value.data(), "true") == 0;
+        if (table.entries[i].name == "UCI_Chess960")
+            return table.entries[i].value == "true";
     return false;
 }
 
@@ -133,6 +156,8 @@ void printOptions(OptionTable& table) {
     appendOption(table, "UCI_EngineAbout", OptionType::String, "Tarvo by Arvost Pell", "");
     appendOption(table, "SyzygyPath", OptionType::String, EmptyPath, "");
     appendOption(table, "Syzygy50MoveRule", OptionType::Check, "true", "");
+    appendSpin(table, "SyzygyProbeDepth", 1, 1, ProbeDepthMaximum);
+    appendSpin(table, "SyzygyProbeLimit", ProbeLimitMaximum, 0, ProbeLimitMaximum);
     appendSpin(table, "Threads", 1, 1, MaxThreads);
     appendSpin(table, "Move Overhead", MoveOverheadDefault, 0, MoveOverheadMaximum);
 }
@@ -152,26 +177,20 @@ SetOptionText splitSetOptionLine(const char* line) {
 }
 
 void setOption(OptionTable& table, std::string_view name, std::string_view value) {
-    const std::size_t newline = name.find('\n');
-    if (newline != std::string_view::npos)
-        name = name.substr(0, newline);
-    // A name longer than a field can hold is compared by the part the field would keep.
-    if (name.size() > OptionTextCapacity - 1)
-        name = name.substr(0, OptionTextCapacity - 1);
-    if (OptionEntry* entry = findOption(table, name))
-        copyOptionText(entry->value, value);
+    name = firstLine(name);
+    if (OptionEntry* entry = findOption(table, name)) {
+        entry->value   = firstLine(value);
+        entry->changed = true;
+    } else if (table.count > 0) {
+        std::printf("info string No such option: %s\n", printable(name).c_str());
+    }
 }
 
 void applyOptions(OptionTable& table, SearchState& state) {
-    if (const OptionEntry* multiPv = findOption(table, "MultiPV")) {
-        const int lines = readDecimal(multiPv->value.data());
-        // The line table has MaxMultiPv slots, indexed by multiPv - 1.
-        state.options.multiPv = lines < MultiPvMinimum ? MultiPvMinimum
-                                : lines > MaxMultiPv   ? MaxMultiPv
-                                                       : lines;
-    }
+    if (const OptionEntry* multiPv = findOption(table, "MultiPV"))
+        state.options.multiPv = readSpin(*multiPv, MultiPvMinimum, MaxMultiPv);
     if (const OptionEntry* hash = findOption(table, "Hash")) {
-        const int requested = readDecimal(hash->value.data());
+        const int requested = readDecimal(hash->value.c_str());
         if (requested != state.options.hashMegabytes) {
             state.options.hashMegabytes = requested;
             TTResize(state.tt, hashTableMegabytes(requested));
@@ -179,34 +198,36 @@ void applyOptions(OptionTable& table, SearchState& state) {
         }
     }
     if (OptionEntry* clearHash = findOption(table, "Clear Hash")) {
-        if (std::strcmp(clearHash->value.data(), ButtonAtRest) != 0) {
+        if (clearHash->value != ButtonAtRest) {
             ClearSearchTables(state);
-            copyOptionText(clearHash->value, ButtonAtRest);
+            clearHash->value = ButtonAtRest;
         }
     }
     if (const OptionEntry* rule = findOption(table, "Syzygy50MoveRule"))
-        state.options.syzygy50MoveRule = std::strncmp(rule->value.data(), "true", 4) == 0;
-    if (const OptionEntry* syzygy = findOption(table, "SyzygyPath"))
-        applySyzygyPath(syzygy->value.data(), state.options);
+        state.options.syzygy50MoveRule = rule->value.compare(0, 4, "true") == 0;
+    if (const OptionEntry* depth = findOption(table, "SyzygyProbeDepth"))
+        state.options.tablebaseProbeDepth = readSpin(*depth, 1, ProbeDepthMaximum);
+    if (const OptionEntry* limit = findOption(table, "SyzygyProbeLimit"))
+        state.options.tablebaseProbeLimit = readSpin(*limit, 0, ProbeLimitMaximum);
+    if (const OptionEntry* syzygy = findOption(table, "SyzygyPath"); syzygy && syzygy->changed)
+        applySyzygyPath(syzygy->value, state.options);
     if (const OptionEntry* threads = findOption(table, "Threads"))
-        SetSearchThreads(state, readDecimal(threads->value.data()));
-    if (const OptionEntry* overhead = findOption(table, "Move Overhead")) {
-        const int milliseconds        = readDecimal(overhead->value.data());
-        state.options.moveOverheadMs = milliseconds < 0                     ? 0
-                                       : milliseconds > MoveOverheadMaximum ? MoveOverheadMaximum
-                                                                            : milliseconds;
-    }
+        applyThreads(*threads, state);
+    if (const OptionEntry* overhead = findOption(table, "Move Overhead"))
+        state.options.moveOverheadMs = readSpin(*overhead, 0, MoveOverheadMaximum);
     if (const OptionEntry* rate = findOption(table, "Rate of play")) {
-        const char* text = rate->value.data();
-        if (std::strstr(text, "slow"))
+        const std::string& text = rate->value;
+        if (text.find("slow") != std::string::npos)
             state.options.rateOfPlay = SlowRate;
-        if (std::strstr(text, "normal"))
+        if (text.find("normal") != std::string::npos)
             state.options.rateOfPlay = NormalRate;
-        if (std::strstr(text, "fast"))
+        if (text.find("fast") != std::string::npos)
             state.options.rateOfPlay = FastRate;
     }
     if (findOption(table, "UCI_Chess960"))
         state.options.chess960 = isChess960(table);
+    for (int i = 0; i < table.count; ++i)
+        table.entries[i].changed = false;
 }
 
 } // namespace tarvo

@@ -6,22 +6,24 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "search/state.h"
 
 namespace tarvo {
 
-inline constexpr int MaxOptions         = 128;
-inline constexpr int OptionTextCapacity = 128; // 127 characters and the terminating zero
+inline constexpr int MaxOptions = 128;
 
 enum class OptionType : std::int32_t { Button = 0, Check = 1, Combo = 2, Spin = 3, String = 4 };
 
+// Texts of any length: a value such as a list of tablebase folders is kept whole.
 struct OptionEntry {
-    std::array<char, OptionTextCapacity> name;
-    OptionType type;
-    std::array<char, OptionTextCapacity> value;
-    std::array<char, OptionTextCapacity> bounds; // "min 8 max 256", the combo's choices, or empty
+    std::string name;
+    OptionType type = OptionType::Button;
+    std::string value;
+    std::string bounds; // "min 8 max 256", the combo's choices, or empty
+    bool changed = false; // set since the last applyOptions
 };
 
 struct OptionTable {
@@ -43,17 +45,19 @@ void printOptions(OptionTable& table);
 // the blank before the first "value "; without one the value is "true" (a button press).
 SetOptionText splitSetOptionLine(const char* line);
 
-// Stores the value text of the option called exactly `name`; unknown names are ignored. Both
-// texts are cut at their first newline and at 127 characters.
+// Stores the value text of the option called exactly `name`, cut at its first newline. A name
+// the engine does not offer is answered with one info string naming it (before the first
+// `uci` the table is empty and nothing is said).
 void setOption(OptionTable& table, std::string_view name, std::string_view value);
 
 // Turns the table's texts into EngineOptions: MultiPV (brought into 1..16), Hash (the
 // transposition table is rebuilt, and so emptied, only when the requested size changes),
-// Rate of play, UCI_Chess960, Syzygy50MoveRule and SyzygyPath (the tables are loaded, or
-// unloaded, only when the path changes, with an info string saying what was found), Threads
-// (brought into 1..256; the helper threads are replaced only when the number changes), Move
-// Overhead (brought into 0..5000). A pressed Clear Hash empties the table. Options missing from
-// the table, as before the first `uci`, are left as they are.
+// Rate of play, UCI_Chess960, Syzygy50MoveRule, SyzygyProbeDepth (1..100), SyzygyProbeLimit
+// (0..7) and SyzygyPath (the tables are loaded, or unloaded, each time the option is set, with
+// an info string saying what was found), Threads (brought into 1..256; the helper threads are
+// replaced only when the requested number changes, with an info string giving the number
+// running), Move Overhead (brought into 0..5000). A pressed Clear Hash empties the table.
+// Options missing from the table, as before the first `uci`, are left as they are.
 void applyOptions(OptionTable& table, SearchState& state);
 
 // Whether the table's UCI_Chess960 is "true": Fischer random positions and castling notation.

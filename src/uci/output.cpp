@@ -132,8 +132,7 @@ void printDepthLines(SearchState& state) {
     SearchControl& control = state.control;
     control.nowTick        = readTickCount();
     LineBuffer line;
-    Append(line, "info depth %d\n", control.iteration);
-    Append(line, "info seldepth %d\n", state.selDepth);
+    Append(line, "info depth %d seldepth %d\n", control.iteration, state.selDepth);
     Append(line, "info time %d\n", ticksBetween(control.startTick, control.nowTick));
     Write(line);
 }

@@ -1,69 +1,81 @@
 #include "uci/poll.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <poll.h>
+#include <string_view>
 
 #include "search/state.h"
+#include "search/threads.h"
 #include "uci/io.h"
 
 namespace tarvo {
 
 namespace {
 
-// A poll reads at most this many characters minus one: the rest of a longer line waits for
-// the next polls, which treat each piece as a line of its own.
-constexpr int PollLineCapacity = 512;
+void stopSearch(SearchControl& control) {
+    // The first iteration always completes; a stop in it is kept and ends the search there.
+    if (control.iteration > 1)
+        control.runState = Stopped;
+    else
+        control.stopPending = true;
+}
+
+// Acts on the complete lines that have arrived, in order. "isready" is answered at once; once
+// a kept line starts a search, the lines after it are that search's and are kept. Returns true
+// when a line ended a wait for the search's end: "stop" or "ponderhit".
+bool actOnWaitingLines(SearchState& state) {
+    SearchControl& control = state.control;
+    for (std::string_view line; !(line = peekSearchLine()).empty();) {
+        if (isCommandWord(line, "isready")) {
+            dropSearchLine();
+            std::printf("readyok\n");
+        } else if (isLaterSearchQueued()) {
+            keepSearchLine(isCommandWord(line, "go"));
+        } else if (isCommandWord(line, "quit")) {
+            quitProcess();
+        } else if (isCommandWord(line, "stop")) {
+            dropSearchLine();
+            stopSearch(control);
+            return true;
+        } else if (isCommandWord(line, "ponderhit")) {
+            dropSearchLine();
+            // Clock play takes over, with time counted from the go. A stopped search stays
+            // stopped, and a search that was not started to ponder (or to run without end)
+            // keeps its own limits rather than falling to a clock it was never given.
+            if (control.runState != Stopped && control.infiniteOrPonder) {
+                control.runState = Timed;
+                PublishHardLimit(state);
+            }
+            return true;
+        } else {
+            keepSearchLine(isCommandWord(line, "go"));
+        }
+    }
+    return false;
+}
 
 } // namespace
 
-bool isInputPending() {
-    pollfd input{};
-    input.fd     = 0;
-    input.events = POLLIN;
-    int ready;
-    do {
-        ready = ::poll(&input, 1, 0);
-    } while (ready < 0 && errno == EINTR);
-    // A hang-up or an invalid descriptor also counts as pending: the read that follows meets
-    // the end of input at once instead of blocking. A failed poll reads nothing, so the
-    // search can never stall on a read.
-    return ready > 0;
+void pollInput(SearchState& state) {
+    SearchControl& control = state.control;
+    if (control.runState == Stopped)
+        return;
+    readWaitingInput(false);
+    if (actOnWaitingLines(state) && control.runState == Stopped)
+        return;
+    // Nothing can stop a search without end once the input is gone.
+    if (hasInputEnded() && peekSearchLine().empty() && control.infiniteOrPonder &&
+        control.runState == Untimed)
+        stopSearch(control);
 }
 
-void pollInput(SearchState& state) {
-    // Once stopped, the search only unwinds: whatever arrives now is the command loop's to
-    // read, after the best move is out.
-    if (state.control.runState == Stopped || !isInputPending())
-        return;
-
-    char line[PollLineCapacity];
-    line[0] = '\0';
-    if (readLine(line, PollLineCapacity) < 0)
-        quitProcess();
-
-    SearchControl& control = state.control;
-    if (std::strstr(line, "quit"))
-        quitProcess();
-    if (std::strstr(line, "stop")) {
-        if (control.iteration > 1) {
-            control.runState = Stopped;
+void waitForStop(SearchState& state) {
+    for (;;) {
+        if (actOnWaitingLines(state))
             return;
-        }
-        // The first iteration always completes; the stop is kept and ends the search there.
-        control.stopPending = true;
+        if (hasInputEnded() || isInputBufferFull())
+            return;
+        readWaitingInput(true);
     }
-    if (std::strstr(line, "ponderhit")) {
-        // Clock play takes over, with time counted from the go. A stopped search stays
-        // stopped, and a search that was not started to ponder (or to run without end) keeps
-        // its own limits rather than falling to a clock it was never given.
-        if (control.runState != Stopped && control.infiniteOrPonder)
-            control.runState = Timed;
-        return;
-    }
-    if (std::strstr(line, "isready"))
-        std::printf("readyok\n");
 }
 
 } // namespace tarvo

@@ -127,6 +127,8 @@ void handlePosition(const OptionTable& options, const char* text, Board& board) 
             reportIllegalMove(token);
             return;
         }
+        if (board.sideToMove == Black && board.fullmoveNumber < UINT16_MAX)
+            ++board.fullmoveNumber;
         UndoInfo undo;
         MakeMove(board, move, undo);
     }

@@ -41,10 +41,10 @@ std::string LastBestLine(const Lines& lines) {
 
 const std::string MoveText = "[a-h][1-8][a-h][1-8][qnrb]?";
 
-// "bestmove e2e4 " or "bestmove e2e4  ponder e7e5 ", blanks exactly so.
+// "bestmove e2e4" or "bestmove e2e4 ponder e7e5": single blanks, nothing trailing.
 bool IsBestMoveLine(const std::string& line) {
-    return std::regex_match(line, std::regex("bestmove " + MoveText + " ( ponder " + MoveText +
-                                             " )?"));
+    return std::regex_match(line,
+                            std::regex("bestmove " + MoveText + "( ponder " + MoveText + ")?"));
 }
 
 // Every info line is a list of keys, each with its value(s), as an interface parses it.
@@ -88,7 +88,7 @@ struct Engine : ::testing::Test {
 TEST_F(Engine, ShellCommandsAndHostileInput) {
     engine.send("uci");
     const Lines reply = engine.readUntil("uciok");
-    ASSERT_EQ(reply.size(), 15u);
+    ASSERT_EQ(reply.size(), 17u);
     EXPECT_TRUE(std::regex_match(reply[0], std::regex("id name Tarvo \\d+\\.\\d+\\.\\d+[a-x]")))
         << reply[0];
     EXPECT_EQ(
@@ -103,11 +103,17 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
                "option name UCI_EngineAbout type string default Tarvo by Arvost Pell ",
                "option name SyzygyPath type string default <empty> ",
                "option name Syzygy50MoveRule type check default true ",
+               "option name SyzygyProbeDepth type spin default 1 min 1 max 100",
+               "option name SyzygyProbeLimit type spin default 7 min 0 max 7",
                "option name Threads type spin default 1 min 1 max 256",
                "option name Move Overhead type spin default 10 min 0 max 5000", "uciok"}));
+    // Commands are whole first words: "quitter" quits nothing, "gox" searches nothing. An
+    // option the engine does not offer is named in one line.
     for (const char* line : {"ucinewgame", "setoption name Hash value 32", "stop", "ponderhit",
-                             " isready", "ISREADY", "", "xyzzy", "setoption name Nothing"})
+                             " isready", "ISREADY", "", "xyzzy", "quitter", "gox", "uciok",
+                             "setoption name Nothing value 1"})
         engine.send(line);
+    EXPECT_EQ(next(), "info string No such option: Nothing");
     sync();
 
     // Before any position command the engine holds the start position. Divides: one line per
@@ -124,7 +130,7 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
     engine.sendRaw("isready\r\n");
     EXPECT_EQ(next(), "readyok");
     engine.sendRaw("position startpos moves e2e4 e7e5\r\n");
-    EXPECT_EQ(shownFen(), "Fen: rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 1");
+    EXPECT_EQ(shownFen(), "Fen: rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2");
     engine.send(std::string(100 * 1024, 'x'));
     std::string moves = "position startpos moves";
     for (int i = 0; i < 10000; ++i)
@@ -149,11 +155,11 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
 TEST_F(Engine, SearchesAnswerWithTheirBestMove) {
     // Mates: the score counts moves; a one-move line has no reply to ponder on.
     const char* mates[][3] = {
-        {"6k1/5ppp/8/8/8/8/8/K2R4 w - - 0 1", "score mate 1 ", "bestmove d1d8 "},
+        {"6k1/5ppp/8/8/8/8/8/K2R4 w - - 0 1", "score mate 1 ", "bestmove d1d8"},
         {"2rr3k/pp3pp1/1nnqbN1p/3pN3/2pP4/2P3Q1/PPB4P/R4RK1 w - - 0 1", "score mate 2 ",
          "bestmove g3g6"},
         {"5r1k/p5pp/8/1P1pq3/P1p2nR1/Q7/5BPP/6K1 b - - 0 1", "score mate 3 ", "bestmove e5e1"},
-        {"k7/8/1K6/8/8/8/8/7R b - - 0 1", "score mate -1 ", "bestmove a8b8  ponder h1h8 "},
+        {"k7/8/1K6/8/8/8/8/7R b - - 0 1", "score mate -1 ", "bestmove a8b8 ponder h1h8"},
     };
     for (const auto& [fen, score, best] : mates) {
         const Lines lines = search(std::string("fen ") + fen, "go depth 6");
@@ -242,7 +248,7 @@ TEST_F(Engine, FischerRandomGamesCastleAsKingTakesRook) {
     engine.send("setoption name UCI_Chess960 value true");
     const Lines mate = search("fen 4rkr1/4p1p1/8/8/8/8/8/6KR w K - 0 1", "go depth 4");
     EXPECT_NE(LastBestLine(mate).find("score mate 1 "), std::string::npos);
-    EXPECT_EQ(Last(mate), "bestmove g1h1 ");
+    EXPECT_EQ(Last(mate), "bestmove g1h1");
 
     const std::string start = "bqnb1rkr/pp3ppp/3ppn2/2p5/5P2/P2P4/NPP1P1PP/BQ1BNRKR w HFhf - 2 9";
     Board board = test::BoardFrom(start.c_str(), true);
@@ -253,6 +259,7 @@ TEST_F(Engine, FischerRandomGamesCastleAsKingTakesRook) {
         const Move played = test::FindMove(board, BestMove(lines), true);
         ASSERT_NE(played, NoMove) << "ply " << ply << ": " << Last(lines);
         castlings += (played & CastlingFlag) != 0;
+        board.fullmoveNumber += board.sideToMove == Black;
         UndoInfo undo;
         MakeMove(board, played, undo);
         moves += (moves.empty() ? " moves " : " ") + BestMove(lines);
@@ -309,11 +316,82 @@ TEST_F(Engine, ThreadsEndEveryGoWithOneLegalBestMove) {
     EXPECT_EQ(Count(engine.readUntil("readyok"), "bestmove"), 0);
 }
 
-// Quit, or the end of input, during a search ends the process without a best move.
-TEST(EngineExit, QuitDuringASearchEndsWithoutBestMove) {
+// The engine says how many threads it runs, only when that changes; and with far more threads
+// than cores, whichever thread runs notices the time limit.
+TEST_F(Engine, ManyThreadsSayHowManyRunAndAnswerOnTime) {
+    uci();
+    engine.send("setoption name Threads value 3");
+    EXPECT_EQ(next(), "info string Using 3 search threads");
+    engine.send("setoption name MultiPV value 1");
+    engine.send("setoption name Threads value 3");
+    sync();
+#ifndef TARVO_SANITIZED
+    engine.send("setoption name Threads value 256");
+    EXPECT_EQ(next(), "info string Using 256 search threads");
+    auto fastest = std::chrono::milliseconds(100000);
+    for (int i = 0; i < 3; ++i) {
+        const auto start  = std::chrono::steady_clock::now();
+        const Lines lines = search("startpos", "go movetime 16");
+        EXPECT_TRUE(IsBestMoveLine(Last(lines))) << Last(lines);
+        fastest = std::min(fastest, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - start));
+    }
+    EXPECT_LT(fastest.count(), 500);
+#endif
+}
+
+// Lines sent during a search are run after it, in order: none is lost, whatever the search
+// was doing when it read them, and a stop behind a queued go is that search's.
+TEST_F(Engine, LinesSentDuringASearchRunAfterIt) {
+    uci();
+    engine.send("position fen r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1\n"
+                "go nodes 5000\nstop\nposition startpos\ngo depth 1\nisready");
+    Lines lines = engine.readUntil("bestmove");
+    ASSERT_TRUE(IsBestMoveLine(Last(lines)));
+    lines = engine.readUntil("bestmove");
+    EXPECT_EQ(Count(lines, "info depth "), 1);
+    EXPECT_NE(test::FindMove(test::BoardFrom(StartFen), BestMove(lines)), NoMove) << Last(lines);
+
+    engine.send("position startpos\ngo depth 8\nposition startpos moves e2e4\ngo depth 3\n"
+                "setoption name MultiPV value 2\ngo infinite\nstop\nisready");
+    lines = engine.readUntil("bestmove");
+    EXPECT_TRUE(Last(lines).starts_with("bestmove ")) << Last(lines);
+    lines = engine.readUntil("bestmove");
+    EXPECT_EQ(Count(lines, "info depth "), 3);
+    EXPECT_TRUE(Last(lines).starts_with("bestmove ") && BestMove(lines)[1] >= '5') << Last(lines);
+    lines = engine.readUntil("bestmove");
+    EXPECT_GE(Count(lines, "info multipv 2 depth 1 "), 1) << "the MultiPV line ran first";
+    // The depth of the iteration beside its selective depth, as interfaces parse them.
+    EXPECT_TRUE(std::regex_match(lines.front(), std::regex("info depth 1 seldepth \\d+")))
+        << lines.front();
+    engine.send("isready");
+    EXPECT_EQ(Count(engine.readUntil("readyok"), "bestmove"), 0);
+}
+
+// The clock binds whatever else limits the search; the FEN's counters are kept and shown.
+TEST_F(Engine, ClocksBindBesideOtherLimitsAndTheFenKeepsItsCounters) {
+    for (const char* go : {"go wtime 30 btime 30 depth 30", "go wtime 30 btime 30 nodes 100000000",
+                           "go wtime 30 btime 30 movetime 60000"}) {
+        const auto start  = std::chrono::steady_clock::now();
+        const Lines lines = search("startpos moves e2e4", go, 20000);
+        const auto took   = std::chrono::steady_clock::now() - start;
+        EXPECT_TRUE(IsBestMoveLine(Last(lines))) << go;
+        // Far below what the other limit would take, with room for a loaded machine.
+        EXPECT_LT(took, std::chrono::milliseconds(2000)) << go;
+    }
+    engine.send("position fen 8/8/8/3k4/8/8/8/R3K3 w - - 95 60 moves a1a2 d5d4");
+    EXPECT_EQ(shownFen(), "Fen: 8/8/8/8/3k4/8/R7/4K3 w - - 97 61");
+    engine.send("position fen 8/8/8/3k4/8/8/8/R3K3 w - - x 60");
+    EXPECT_EQ(next(), "info string invalid fen: half-move clock is not a number from 0 to 255");
+}
+
+// Quit during a search ends the process without a best move; the end of input lets the
+// search end (an infinite one at once) and answer first.
+TEST(EngineExit, QuitEndsAtOnceAndTheEndOfInputAnswersFirst) {
     for (const auto& [position, threads, quit] :
          {std::tuple{"startpos", "1", true}, {"fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "1", true},
-          {"startpos", "2", true}, {"startpos", "1", false}}) {
+          {"startpos", "2", true}, {"startpos", "1", false}, {"startpos", "2", false},
+          {"fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", "1", false}}) {
         EngineProcess process;
         process.send("uci");
         process.send(std::string("setoption name Threads value ") + threads);
@@ -322,8 +400,16 @@ TEST(EngineExit, QuitDuringASearchEndsWithoutBestMove) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         quit ? process.send("quit") : process.closeInput();
         EXPECT_EQ(process.waitForExit(), 0) << position << threads << quit;
-        EXPECT_EQ(Count(process.readUntil("bestmove", 1000), "bestmove"), 0) << position;
+        EXPECT_EQ(Count(process.readUntil("bestmove", 1000), "bestmove"), quit ? 0 : 1)
+            << position;
     }
+    EngineProcess process;
+    process.send("position startpos\ngo depth 7\nposition startpos moves e2e4\ngo nodes 2000");
+    process.closeInput();
+    EXPECT_EQ(process.waitForExit(), 0);
+    const Lines lines = process.readUntil("bestmove", 1000);
+    EXPECT_EQ(Count(lines, "info depth 7 "), 1);
+    EXPECT_EQ(Count(process.readUntil("bestmove", 1000), "bestmove"), 1) << "the second go";
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 
 #include "e2e/engine_process.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 #include <regex>
+#include <thread>
 #include <string>
 
 namespace tarvo {
@@ -71,6 +73,8 @@ TEST(Tablebases, DecideEndgamesAndABadPathIsRefused) {
         {"KQK come back to: only the fastest win leaves the cycle",
          "fen 8/8/8/8/8/4k3/6Q1/6K1 w - - 0 1 moves g1f1 e3d3 f1g1 d3e3", true, "win", "g2d5"},
         {"fifty-move rule on: the win is a draw", FiftyMoveGame, true, "cp 0", "-"},
+        {"a FEN's fifty-move count is its own", "fen 8/8/8/3k4/8/8/8/R3K3 w - - 95 60", true,
+         "cp 0", "-"},
         {"fifty-move rule off: the win counts", FiftyMoveGame, false, "cp 32000", "-"},
         // clang-format on
     };
@@ -96,8 +100,23 @@ TEST(Tablebases, DecideEndgamesAndABadPathIsRefused) {
     engine.send("go depth 5");
     EXPECT_GT(Number(Find(engine.readUntil("bestmove"), "^info multipv 1 .*tbhits (\\d+)")), 1);
 
+    // One move keeps the win: clock play answers after one iteration, analysis goes on.
+    engine.send("position fen 8/8/2k5/8/4P3/4K3/8/8 w - - 0 1");
+    engine.send("go wtime 60000 btime 60000");
+    EXPECT_EQ(Find(engine.readUntil("bestmove"), "^info depth (\\d+)"), "1");
+    engine.send("go infinite");
+    engine.send("isready");
+    engine.readUntil("readyok");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    engine.send("stop");
+    EXPECT_GT(Number(Find(engine.readUntil("bestmove"), "^info depth (\\d+)")), 1);
+
     // A path without tables is refused and the engine plays on without.
     const std::string path = "/no/such/folder:" TARVO_TEST_DATA;
+    engine.send("setoption name SyzygyPath value " + path);
+    ASSERT_TRUE(engine.readLine(line));
+    EXPECT_EQ(line, "info string No tablebases found in " + path + ", playing without them");
+    // Setting a path loads it each time: a folder fixed since is read anew.
     engine.send("setoption name SyzygyPath value " + path);
     ASSERT_TRUE(engine.readLine(line));
     EXPECT_EQ(line, "info string No tablebases found in " + path + ", playing without them");

@@ -1,11 +1,11 @@
-// Fuzz target: arbitrary bytes as a session of command lines, each dispatched exactly as the
-// command loop dispatches it, so every command and every option meets arbitrary text. The
-// harness bounds what would otherwise run for long or leave the process: searches stop after
-// NodeCap nodes, on a clock that advances with the node count (so runs repeat exactly), and
-// never read standard input; perft deeper than PerftCap, Hash settings (a rebuilt table costs
+// Fuzz target: arbitrary bytes as a session of command lines, read through the engine's own
+// input buffer a few bytes at a time, so lines arrive while searches run: the search acts on
+// some and keeps the rest for the loop, and every command and every option meets arbitrary
+// text. The harness bounds what would otherwise run for long or leave the process: searches
+// stop after NodeCap nodes, on a clock that advances with the node count (so runs repeat
+// exactly); lines that quit, perft deeper than PerftCap, Hash settings (a rebuilt table costs
 // more than the rest of a session) and Threads settings (helper threads would make runs neither
-// repeat nor stay fast; the threaded tests cover them) are skipped; a line that would quit ends
-// the session.
+// repeat nor stay fast; the threaded tests cover them) are taken out of the input first.
 // After every line the engine's board keeps its invariants, and a search leaves it exactly as it
 // found it.
 
@@ -17,7 +17,9 @@
 #include "uci/control.h"
 #include "uci/engine.h"
 #include "uci/hooks.h"
+#include "uci/io.h"
 #include "uci/loop.h"
+#include "uci/poll.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -48,6 +50,7 @@ void setUpBounded(SearchState& state, const Board& board, const SearchLimits& li
 }
 
 void pollBounded(SearchState& state) {
+    pollInput(state);
     checkLimitsAt(state, nodeClock(state));
     if (state.nodes >= NodeCap)
         state.control.runState = Stopped;
@@ -74,18 +77,23 @@ void resetEngine(Engine& engine) {
         TTClear(tt);
 }
 
-bool startsWith(const char* line, const char* prefix) {
-    return std::strncmp(line, prefix, std::strlen(prefix)) == 0;
+bool startsWith(const std::string& line, const char* prefix) {
+    return line.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
 // A perft that would take longer than a fuzz run should (the command itself caps it at 64).
-bool isDeepPerft(const char* line) {
-    if (!startsWith(line, "go") || std::strlen(line) < 3)
+bool isDeepPerft(const std::string& line) {
+    if (!isCommandWord(line, "go") || line.size() < 3)
         return false;
-    const char* text = line + 3;
+    const char* text = line.c_str() + 3;
     while (*text == ' ' || *text == '\t')
         ++text;
     return std::strncmp(text, "perft", 5) == 0 && std::atoi(text + 5) > PerftCap;
+}
+
+bool isSkipped(const std::string& line) {
+    return isCommandWord(line, "quit") || isDeepPerft(line) ||
+           startsWith(line, "setoption name Hash") || startsWith(line, "setoption name Threads");
 }
 
 } // namespace
@@ -98,40 +106,38 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     installSearchHooks(state);
     state.hooks.setUp         = setUpBounded;
     state.hooks.nodePoll      = pollBounded;
-    state.hooks.rootPoll      = nullptr;
     state.hooks.iterationDone = iterationDoneBounded;
-    state.hooks.finalWait     = nullptr;
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Engine& engine = TheEngine();
     resetEngine(engine);
-    // Lines as the loop reads them: each keeps its newline, a carriage return before the
-    // newline is dropped, and a line longer than the loop's buffer comes in pieces.
+    // The input without the lines the harness cannot let run, split as the reader splits it:
+    // at each newline, and a longer line in pieces.
+    static std::string input;
+    input.clear();
     std::string line;
     for (std::size_t at = 0; at < size;) {
         line.clear();
         while (at < size && line.size() < CommandLineCapacity - 1) {
             const char byte = static_cast<char>(data[at++]);
-            if (byte == '\n' && !line.empty() && line.back() == '\r') {
-                line.back() = '\n';
-                break;
-            }
             line.push_back(byte);
             if (byte == '\n')
                 break;
         }
-        if (startsWith(line.c_str(), "quit"))
-            break;
-        if (isDeepPerft(line.c_str()) || startsWith(line.c_str(), "setoption name Hash") ||
-            startsWith(line.c_str(), "setoption name Threads"))
-            continue;
+        if (!isSkipped(line))
+            input += line;
+    }
+    useInputText(input, 1 + size % 13);
+    static char text[CommandLineCapacity];
+    while (readLine(text, CommandLineCapacity) >= 0) {
         const Board before = engine.board;
-        dispatchCommand(engine, line.c_str());
+        dispatchCommand(engine, text);
         fuzz::CheckBoard(engine.board);
-        if (startsWith(line.c_str(), "go") && !fuzz::SameBoard(engine.board, before))
+        if (isCommandWord(text, "go") && !fuzz::SameBoard(engine.board, before))
             fuzz::Fail("a search left the board changed", before);
     }
+    useStandardInput();
     return 0;
 }

@@ -116,5 +116,20 @@ TEST_F(RootSearchTest, NoLegalMoveOrAnEarlyStopStillLeavesAnAnswer) {
     EXPECT_EQ(Iterations, 1);
 }
 
+// The fill count is what a scan of the table finds stamped by the search, after searches that
+// met entries of earlier ones.
+TEST_F(RootSearchTest, FillCountMatchesAScanOfTheTable) {
+    for (const char* fen : {StartFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w "
+                                      "KQkq - 0 1", StartFen}) {
+        Board board = BoardFrom(fen);
+        Prepare(7);
+        RootSearch(state, board, SearchLimits{});
+        std::uint32_t stamped = 0;
+        for (std::uint32_t i = 0; i < state.tt.entryCount; ++i)
+            stamped += TTEntryAt(state.tt, i).generation == state.tt.generation;
+        EXPECT_EQ(state.tt.usedCount, stamped) << fen;
+    }
+}
+
 } // namespace
 } // namespace tarvo

@@ -1,3 +1,5 @@
+#include "search/root.h"
+#include "search/search.h"
 #include "search/state.h"
 #include "search/tablebase.h"
 #include "support/boards.h"
@@ -55,6 +57,71 @@ TEST(Tablebases, LoadProbeAndUnload) {
     EXPECT_EQ(LoadTablebases("<empty>").pieces, 0);
     EXPECT_FALSE(ProbeTablebaseScore(state, BoardFrom(probes[0].fen), 1, score));
     EXPECT_EQ(score, 7);
+    ReleaseSearchState(state);
+}
+
+// Inside the search a win is a floor and a loss a ceiling, a mate is found before any probe,
+// a null move's child is not probed as if its count were fresh, the probe options hold, and
+// only the main thread filters the root.
+TEST(Tablebases, BoundTheSearchWithoutHidingMates) {
+    auto owned         = std::make_unique<SearchState>();
+    SearchState& state = *owned;
+    InitSearchState(state);
+    state.options.tablebasePieces = LoadTablebases(TARVO_TEST_DATA "/syzygy").pieces;
+    state.control.runState        = Untimed;
+    const auto search = [&](const char* fen, int alpha, int beta, float depth, int ply) {
+        Board board          = BoardFrom(fen);
+        state.tbHits         = 0;
+        const int value      = Search(state, board, alpha, beta, depth, ply, true);
+        return value;
+    };
+    const char* krk = "8/8/8/3k4/8/8/8/R3K3 w - - 0 1";
+    EXPECT_EQ(search(krk, -Infinity, Infinity, 3.0f, 1), TablebaseWinScore - 1);
+    EXPECT_EQ(search(krk, -Infinity, 100, 3.0f, 1), TablebaseWinScore - 1);
+    EXPECT_EQ(search("8/8/8/3K4/8/8/8/r3k3 w - - 0 1", -Infinity, Infinity, 3.0f, 1),
+              -(TablebaseWinScore - 1));
+    EXPECT_EQ(search("1R5k/8/6K1/8/8/8/8/8 b - - 0 1", -Infinity, Infinity, 2.0f, 2),
+              2 - MateScore);
+    EXPECT_EQ(search("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", -Infinity, Infinity, 2.0f, 2), 0);
+    // The mate in one behind a tablebase win is still found.
+    EXPECT_EQ(search("k7/8/1K6/8/8/8/8/7R w - - 0 1", -Infinity, Infinity, 3.0f, 1),
+              MateScore - 2);
+
+    const struct {
+        int nullChildPly, probeDepth, probeLimit;
+        float depth;
+        bool probed;
+    } gates[] = {{-1, 1, 7, 0.5f, true},  {3, 1, 7, 1.0f, false}, {-1, 2, 7, 1.0f, false},
+                 {-1, 100, 7, 1.0f, false}, {-1, 1, 3, 1.0f, true},  {-1, 1, 2, 1.0f, false},
+                 {-1, 1, 0, 1.0f, false}}; // children at depth 0 are never probed
+    for (const auto& gate : gates) {
+        state.nullMoveChildPly            = gate.nullChildPly;
+        state.options.tablebaseProbeDepth = gate.probeDepth;
+        state.options.tablebaseProbeLimit = gate.probeLimit;
+        search(krk, -Infinity, Infinity, gate.depth, 3);
+        EXPECT_EQ(state.tbHits > 0, gate.probed) << &gate - gates;
+    }
+    state.nullMoveChildPly            = -1;
+    state.options.tablebaseProbeDepth = 1;
+    state.options.tablebaseProbeLimit = 7;
+
+    // The root's filter: the main thread's, never a helper's.
+    for (const int threadIndex : {0, 1}) {
+        Board board       = BoardFrom("8/8/2k5/8/4P3/4K3/8/8 w - - 0 1");
+        state.threadIndex = threadIndex;
+        SearchLimits limits;
+        limits.depth         = 1;
+        state.control        = SearchControl{};
+        state.control.maxDepth = 1;
+        state.control.iteration = 1;
+        state.control.runState  = Untimed;
+        state.tbHits            = 0;
+        RootSearch(state, board, limits);
+        EXPECT_EQ(state.control.rootInTablebase, threadIndex == 0);
+        EXPECT_EQ(state.rootMoveCount, threadIndex == 0 ? 1 : 8);
+    }
+    state.threadIndex = 0;
+    LoadTablebases("");
     ReleaseSearchState(state);
 }
 

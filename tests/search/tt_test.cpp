@@ -118,13 +118,13 @@ TEST_F(TTStoreAndProbe, FillCountsEachEntryOncePerSearchAndClearEmptiesAll) {
     EXPECT_EQ(table.usedCount, 2u);
     TTNewSearch(table);
     EXPECT_EQ(table.usedCount, 0u);
-    // An entry first stamped by a probe is not counted, nor is a later store into it.
+    // An entry first stamped by a probe counts once, and a later store into it not again.
     probe(key(0));
     store(0, MoveA, 0, 6.0f);
-    EXPECT_EQ(table.usedCount, 0u);
-    store(1, MoveA, 0, 1.0f);
-    store(1, MoveA, 0, 1.0f);
     EXPECT_EQ(table.usedCount, 1u);
+    store(1, MoveA, 0, 1.0f);
+    store(1, MoveA, 0, 1.0f);
+    EXPECT_EQ(table.usedCount, 2u);
 
     TTPlantMove(table, 12345, MoveB);
     TTClear(table);

@@ -72,10 +72,17 @@ TEST(Position, SetsBoardsAndRefusesWithOneLine) {
         std::string fen;          // the board afterwards
     } cases[] = {
         {"startpos moves   e2e4 \t e7e5  \n", "",
-         "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 1"},
-        {"fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1 moves a2a4 "
-         "b4a3\n",
-         "", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/4P3/p1N2Q1p/1PPBBPPP/R3K2R w KQkq - 0 1"},
+         "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2"},
+        // The FEN's counters go on from where it left them.
+        {"fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 7 30 moves a2a4 "
+         "b4a3 e1d1\n",
+         "", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/4P3/p1N2Q1p/1PPBBPPP/R2K3R b kq - 1 31"},
+        {"fen 4k3/8/8/8/8/8/8/4K3 b - - 12\n", "", "4k3/8/8/8/8/8/8/4K3 b - - 12 1"},
+        {"fen 4k3/8/8/8/8/8/8/4K3 b - - 12 0\n", "", "4k3/8/8/8/8/8/8/4K3 b - - 12 1"},
+        {"fen 4k3/8/8/8/8/8/8/4K3 b - - 256 1\n", "info string ", kings},
+        {"fen 4k3/8/8/8/8/8/8/4K3 b - - -1 1\n", "info string ", kings},
+        {"fen 4k3/8/8/8/8/8/8/4K3 b - - 1 x\n", "info string ", kings},
+        {"fen 4k3/8/8/8/8/8/8/4K3 b - - 1 10000\n", "info string ", kings},
         {promotion + "\n", "info string illegal move a7a8\n", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1"},
         {promotion + "N\n", "info string illegal move a7a8N\n", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1"},
         {promotion + "n\n", "", "N3k3/8/8/8/8/8/8/4K3 b - - 0 1"},
@@ -119,12 +126,12 @@ TEST(Position, FischerRandomCastlingAndItsRefusals) {
         const OptionTable& table;
         std::string text, output, fen;
     } cases[] = {
-        {chess960, castles + "e1h1 e8a8\n", "", "2kr3r/8/8/8/8/8/8/R4RK1 w - - 2 1"},
+        {chess960, castles + "e1h1 e8a8\n", "", "2kr3r/8/8/8/8/8/8/R4RK1 w - - 2 2"},
         {chess960, castles + "e1g1\n", "info string illegal move e1g1\n",
          "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"},
         {standard, castles + "e1h1\n", "info string illegal move e1h1\n",
          "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"},
-        {chess960, random + "g1f1 g8h8\n", "", "1r3rk1/8/8/8/8/8/8/Q1KR4 w - - 2 1"},
+        {chess960, random + "g1f1 g8h8\n", "", "1r3rk1/8/8/8/8/8/8/Q1KR4 w - - 2 2"},
     };
     for (const auto& c : cases) {
         Board board            = BoardFrom(StartFen);
@@ -151,7 +158,7 @@ TEST(Position, LongGamesKeepTheirRecentHistory) {
     for (int round = 0; round < 750; ++round)
         text += " g1f3 g8f6 f3g1 f6g8";
     EXPECT_EQ(Output([&] { handlePosition(table, (text + "\n").c_str(), board); }), "");
-    EXPECT_EQ(WriteFen(board), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 255 1");
+    EXPECT_EQ(WriteFen(board), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 255 1501");
     EXPECT_LE(board.historyCount, static_cast<std::uint32_t>(CompactionThreshold));
     EXPECT_GE(board.historyCount, static_cast<std::uint32_t>(KeptHistory));
     const std::uint32_t count = board.historyCount;
@@ -189,8 +196,8 @@ bool InTable(SearchState& state, std::uint64_t key) {
 std::string ValueOf(const char* name) {
     const OptionTable& table = Shell().optionTable;
     for (int i = 0; i < table.count; ++i)
-        if (std::string(table.entries[i].name.data()) == name)
-            return table.entries[i].value.data();
+        if (table.entries[i].name == name)
+            return table.entries[i].value;
     return "<missing>";
 }
 
@@ -243,22 +250,25 @@ TEST(Options, ValuesAreHeldInRangeAndUciRestoresTheDefaults) {
     EXPECT_TRUE(InTable(state, 78));
 }
 
-TEST(Options, NamesMatchExactlyAndTextsAreCut) {
+TEST(Options, NamesMatchExactlyAndTextsAreKeptWhole) {
     Say("uci\n");
     OptionTable& table         = Shell().optionTable;
     const SetOptionText option = splitSetOptionLine("setoption name Rate of play value fast\n");
     EXPECT_EQ(option.name, "Rate of play");
     EXPECT_EQ(option.value, "fast\n");
     EXPECT_EQ(splitSetOptionLine("setoption name").name, "");
-    for (const char* line : {"setoption name multipv value 3", "setoption name MultiPV  value 3",
-                             "setoption name NoSuchOption value 3"})
-        Say(line);
+    // Names the engine does not offer are named back, one line each.
+    EXPECT_EQ(Say("setoption name multipv value 3\n") + Say("setoption name MultiPV  value 3\n") +
+                  Say("setoption name NoSuchOption value 3\n"),
+              "info string No such option: multipv\ninfo string No such option: MultiPV \n"
+              "info string No such option: NoSuchOption\n");
     EXPECT_EQ(Shell().searchState.options.multiPv, 1);
-    setOption(table, "UCI_EngineAbout", std::string(300, 'v'));
-    EXPECT_EQ(ValueOf("UCI_EngineAbout"), std::string(127, 'v'));
-    setOption(table, "Ponder" + std::string(300, 'x'), "true");
+    setOption(table, "UCI_EngineAbout", std::string(3000, 'v') + "\nrest");
+    EXPECT_EQ(ValueOf("UCI_EngineAbout"), std::string(3000, 'v'));
+    EXPECT_EQ(Output([&] { setOption(table, "Ponder" + std::string(300, 'x'), "true"); }).size(),
+              std::string("info string No such option: Ponder\n").size() + 300);
     EXPECT_EQ(ValueOf("Ponder"), "false");
-    EXPECT_EQ(table.count, 12);
+    EXPECT_EQ(table.count, 14);
 }
 
 // The keywords' values themselves are read in the search set-up tests.
@@ -344,7 +354,8 @@ TEST(Dispatch, ExtensionsAreWholeWordsAndShortLinesReadEmptyText) {
     EXPECT_EQ(Say("position").rfind("info string ", 0), 0u);
     EXPECT_NE(Say("d\n").find("Fen: rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"),
               std::string::npos);
-    EXPECT_NE(Say("gox perft 1\n").find("\nNodes searched: 20\n"), std::string::npos);
+    EXPECT_EQ(Say("gox perft 1\n"), "");
+    EXPECT_NE(Say("go\tperft 1\n").find("\nNodes searched: 20\n"), std::string::npos);
 }
 
 } // namespace

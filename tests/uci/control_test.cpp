@@ -249,19 +249,23 @@ TEST(CheckLimits, DecisionsByRunStateIterationAndFlags) {
     EXPECT_EQ(state->control.runState, Stopped);
 }
 
-// Clock play stops at the clock's own limit in any iteration, and polls often near a limit.
+// The clock stops any search on it at its own limit, in any iteration and beside any other
+// limit, and polls come often near a limit.
 TEST(CheckLimits, TheClockStopsEvenTheFirstIterationAndPollsSoonerNearIt) {
     const struct {
         SearchRunState run;
         int iteration, maxTime, deadline, elapsed;
         SearchRunState after;
         int countdown;
+        bool ponder = false;
     } cases[] = {
         {Timed, 1, 23, 23, 22, Timed, 1000},        {Timed, 1, 23, 23, 23, Stopped, 1000},
         {Timed, 1, 5000, 9000, 8899, Timed, 10000}, // the hard limit waits for iteration 2
         {Timed, 1, 5000, 9000, 8901, Timed, 1000},  {Timed, 2, 5000, 9000, 4901, Timed, 1000},
         {Timed, 2, 5000, 9000, 4899, Timed, 10000}, {Timed, 1, 0, INT_MAX, 100000, Timed, 10000},
-        {Untimed, 1, 23, 23, 500, Untimed, 10000}, // pondering: its clock is not yet running
+        {Untimed, 1, 23, 23, 500, Untimed, 10000, true}, // pondering: its clock is not running
+        {Untimed, 1, 23, 23, 22, Untimed, 1000},         // go depth 30 wtime 33 btime 33
+        {Untimed, 3, 23, 23, 23, Stopped, 1000},
     };
     for (const auto& c : cases) {
         const auto state   = Running(c.run, c.iteration);
@@ -269,6 +273,7 @@ TEST(CheckLimits, TheClockStopsEvenTheFirstIterationAndPollsSoonerNearIt) {
         ctl.budgetMs = ctl.maxTimeMs = c.maxTime;
         ctl.deadlineMs               = c.deadline;
         ctl.pollCountdown            = 10000;
+        ctl.infiniteOrPonder         = c.ponder;
         CheckAt(*state, c.elapsed);
         EXPECT_EQ(ctl.runState, c.after) << "case " << &c - cases;
         EXPECT_EQ(ctl.pollCountdown, c.countdown) << "case " << &c - cases;

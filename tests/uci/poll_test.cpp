@@ -1,7 +1,9 @@
-// Input read while a search runs, and the wait after it, with standard input a real pipe.
+// Input read while a search runs, and the wait after it: what the search acts on, and what it
+// keeps for the command loop.
 
 #include "search/state.h"
 #include "uci/control.h"
+#include "uci/io.h"
 #include "uci/poll.h"
 #include "uci/stdio_pipes.h"
 
@@ -21,49 +23,65 @@ std::unique_ptr<SearchState> Searching(SearchRunState run, bool infiniteOrPonder
     return state;
 }
 
-TEST(PollInput, ActsOnTheFirstPendingLine) {
+// What the command loop reads afterwards, line by line.
+std::string LoopReads() {
+    std::string text;
+    static char line[CommandLineCapacity];
+    while (readLine(line, CommandLineCapacity) >= 0)
+        text += line;
+    return text;
+}
+
+TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
+    const std::string longLine = std::string(70000, 'x') + "stop\nisready\n";
     const struct {
         SearchRunState run;
         int iteration;
         bool infinite; // go infinite or go ponder
         std::string input;
+        std::size_t chunk; // bytes the input hands over per read
         int polls;
         const char* output;
         SearchRunState runAfter;
         bool stopPending;
         std::string unread;
     } cases[] = {
-        {Untimed, 5, false, "", 1, "", Untimed, false, ""},
-        {Untimed, 1, true, "stop\n", 1, "", Untimed, true, ""}, // kept for iteration 1's end
-        {Timed, 2, false, "   stop now\n", 1, "", Stopped, false, ""},
-        {Untimed, 3, true, "ponderhit\n", 1, "", Timed, false, ""},
-        {Untimed, 3, false, "ponderhit\n", 1, "", Untimed, false, ""},
-        {Stopped, 3, true, "ponderhit\nquit\n", 2, "", Stopped, false, "ponderhit\nquit\n"},
-        {Untimed, 7, false, "isready\n", 1, "readyok\n", Untimed, false, ""},
-        {Untimed, 4, false, "position startpos\nsetoption name Hash value 64\nisready\n", 2, "",
-         Untimed, false, "isready\n"},
-        // A long line is read in pieces of 511 characters.
-        {Untimed, 4, false, std::string(600, 'x') + "stop\nisready\n", 1, "", Untimed, false,
-         std::string(89, 'x') + "stop\nisready\n"},
-        {Untimed, 4, false, std::string(600, 'x') + "stop\nisready\n", 2, "", Stopped, false,
-         "isready\n"},
-        // Quit anywhere in the line, or the end of input, ends the process.
-        {Timed, 2, false, "please quit now\n", 1, Exits, Timed, false, ""},
-        {Timed, 2, false, "", 1, Exits, Timed, false, ""},
+        {Untimed, 5, false, "", 64, 1, "", Untimed, false, ""},
+        {Untimed, 1, true, "stop\n", 64, 1, "", Untimed, true, ""}, // kept for iteration 1's end
+        {Timed, 2, false, "stop now\n", 64, 1, "", Stopped, false, ""},
+        // Half a line waits for its end; a first word is a whole word.
+        {Timed, 2, false, "stop\n", 2, 2, "", Timed, false, "stop\n"},
+        {Timed, 2, false, "stop\n", 2, 3, "", Stopped, false, ""},
+        {Timed, 2, false, "   stop\nstopped\nponderhitx\n", 64, 1, "", Timed, false,
+         "   stop\nstopped\nponderhitx\n"},
+        {Untimed, 3, true, "ponderhit\n", 64, 1, "", Timed, false, ""},
+        {Untimed, 3, false, "ponderhit\n", 64, 1, "", Untimed, false, ""},
+        {Stopped, 3, true, "ponderhit\nquit\n", 64, 1, "", Stopped, false, "ponderhit\nquit\n"},
+        {Untimed, 4, false, "position startpos\nsetoption name Hash value 64\nisready\n", 64, 1,
+         "readyok\n", Untimed, false, "position startpos\nsetoption name Hash value 64\n"},
+        // A long line is kept in pieces, each a line of its own.
+        {Untimed, 4, false, longLine, 4096, 30, "readyok\n", Untimed, false,
+         std::string(70000, 'x') + "stop\n"},
+        // After a kept go, stop and quit are that search's; isready is still answered.
+        {Untimed, 4, true, "position startpos\ngo depth 3\nstop\nquit\nisready\n", 64, 1,
+         "readyok\n", Untimed, false, "position startpos\ngo depth 3\nstop\nquit\n"},
+        {Timed, 2, false, "setoption name quitter\n", 64, 1, "", Timed, false,
+         "setoption name quitter\n"},
+        // The end of input stops a search without end, and leaves a limited one running.
+        {Untimed, 4, true, "", 64, 2, "", Stopped, false, ""},
+        {Untimed, 1, true, "", 64, 2, "", Untimed, true, ""},
+        {Untimed, 4, false, "", 64, 2, "", Untimed, false, ""},
+        {Timed, 2, false, "quit\n", 64, 1, Exits, Timed, false, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.input);
+        SCOPED_TRACE(c.input.substr(0, 60));
         const auto state         = Searching(c.run, c.infinite);
         state->control.iteration = c.iteration;
-        pipes::StdinPipe input;
-        input.write(c.input);
+        useInputText(c.input, c.chunk);
         if (c.output == Exits) {
-            input.closeWriter();
-            EXPECT_TRUE(isInputPending());
             EXPECT_EXIT(pollInput(*state), ::testing::ExitedWithCode(0), "");
             continue;
         }
-        EXPECT_EQ(isInputPending(), !c.input.empty());
         const std::string output = pipes::Output([&] {
             for (int i = 0; i < c.polls; ++i)
                 pollInput(*state);
@@ -71,9 +89,9 @@ TEST(PollInput, ActsOnTheFirstPendingLine) {
         EXPECT_EQ(output, c.output);
         EXPECT_EQ(state->control.runState, c.runAfter);
         EXPECT_EQ(state->control.stopPending, c.stopPending);
-        EXPECT_EQ(state->control.iteration, c.iteration);
-        EXPECT_EQ(input.drain(), c.unread);
+        EXPECT_EQ(LoopReads(), c.unread);
     }
+    useStandardInput();
 }
 
 // After the last iteration an infinite or pondering search waits for stop or ponderhit.
@@ -85,7 +103,7 @@ TEST(FinalWait, WaitsOnlyForInfiniteOrPonderingSearches) {
         const char *input, *output, *unread;
     } cases[] = {
         {true, Untimed, false, "position startpos\nisready\ngo depth 3\nstop\nisready\n",
-         "readyok\n", "isready\n"},
+         "readyok\nreadyok\n", "position startpos\ngo depth 3\nstop\n"},
         {true, Untimed, false, "ponderhit\ngo\n", "", "go\n"},
         {true, Untimed, false, "", "", ""}, // the end of input ends the wait
         {false, Untimed, false, "stop\n", "", "stop\n"},
@@ -97,16 +115,25 @@ TEST(FinalWait, WaitsOnlyForInfiniteOrPonderingSearches) {
         SCOPED_TRACE(c.input);
         const auto state           = Searching(c.run, c.infinite);
         state->control.stopPending = c.stopPending;
-        pipes::StdinPipe input;
-        input.write(c.input);
-        input.closeWriter();
+        useInputText(c.input, 5);
         if (c.output == Exits) {
             EXPECT_EXIT(finalWait(*state), ::testing::ExitedWithCode(0), "");
         } else {
             EXPECT_EQ(pipes::Output([&] { finalWait(*state); }), c.output);
-            EXPECT_EQ(input.drain(), c.unread);
+            EXPECT_EQ(LoopReads(), c.unread);
         }
     }
+    useStandardInput();
+}
+
+// Standard input itself: Windows line ends, the end of input.
+TEST(ReadLine, TakesLinesFromStandardInput) {
+    pipes::StdinPipe input;
+    useStandardInput();
+    input.write("isready\r\nposition startpos\n" + std::string(20000, 'y') + "\nlast");
+    input.closeWriter();
+    EXPECT_EQ(LoopReads(), "isready\nposition startpos\n" + std::string(20000, 'y') + "\nlast");
+    useStandardInput();
 }
 
 } // namespace
