@@ -312,6 +312,8 @@ TEST(MultiPvTable, RanksLinesAndRefusesResultsAfterAStop) {
     EXPECT_EQ(MoveFrom(state->plies[0].pv[0]), 9);
     state->control.runState = Stopped;
     EXPECT_FALSE(record(40, 13));
+    state->rootMoveCount = 2;
+    EXPECT_FALSE(record(40, 13));
     state->rootMoveCount = 1; // a single root move keeps even a stopped search's result
     EXPECT_TRUE(record(40, 13));
     EXPECT_EQ(MoveFrom(state->plies[0].pv[0]), 13);
