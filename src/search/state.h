@@ -190,7 +190,8 @@ void InitSearchRecords(SearchState& state);
 // Ends the helper threads, if any, and frees the table.
 void ReleaseSearchState(SearchState& state);
 
-// Empties the transposition table and the evaluation caches together.
+// Empties the transposition table and the evaluation caches together; the table is cleared by
+// as many threads as the search uses.
 void ClearSearchTables(SearchState& state);
 
 // Node countdown, run by every alpha-beta and quiescence node: counts the node and, every

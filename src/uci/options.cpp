@@ -15,7 +15,7 @@ namespace {
 constexpr const char* TypeNames[] = {"button", "check", "combo", "spin", "string"};
 
 constexpr int HashMinimum          = 8;
-constexpr int HashMaximum          = 256;
+constexpr int HashMaximum          = 65536;
 constexpr int MultiPvMinimum       = 1;
 constexpr int MoveOverheadDefault  = 10;
 constexpr int MoveOverheadMaximum  = 5000;
@@ -173,9 +173,16 @@ void applyOptions(OptionTable& table, SearchState& state) {
     if (const OptionEntry* hash = findOption(table, "Hash")) {
         const int requested = readDecimal(hash->value.data());
         if (requested != state.options.hashMegabytes) {
+            // Kept even when refused, so that the refusal is said once, not at every setoption.
             state.options.hashMegabytes = requested;
-            TTResize(state.tt, hashTableMegabytes(requested));
-            ClearEvalCache(state.evalCache);
+            const int megabytes         = hashTableMegabytes(requested);
+            if (TTResize(state.tt, megabytes, state.options.threads))
+                ClearEvalCache(state.evalCache);
+            else
+                std::printf("info string Hash %d MB could not be allocated; keeping the %llu MB "
+                            "table\n",
+                            megabytes,
+                            static_cast<unsigned long long>(state.tt.entryCount / 65536));
         }
     }
     if (OptionEntry* clearHash = findOption(table, "Clear Hash")) {

@@ -48,7 +48,8 @@ SetOptionText splitSetOptionLine(const char* line);
 void setOption(OptionTable& table, std::string_view name, std::string_view value);
 
 // Turns the table's texts into EngineOptions: MultiPV (brought into 1..16), Hash (the
-// transposition table is rebuilt, and so emptied, only when the requested size changes),
+// transposition table is rebuilt, and so emptied, only when the requested size changes; a size
+// the machine cannot give is refused with an info string and the table is kept as it was),
 // Rate of play, UCI_Chess960, Syzygy50MoveRule and SyzygyPath (the tables are loaded, or
 // unloaded, only when the path changes, with an info string saying what was found), Threads
 // (brought into 1..256; the helper threads are replaced only when the number changes), Move
@@ -59,7 +60,7 @@ void applyOptions(OptionTable& table, SearchState& state);
 // Whether the table's UCI_Chess960 is "true": Fischer random positions and castling notation.
 bool isChess960(const OptionTable& table);
 
-// Megabytes of transposition table for a requested Hash value: 8..256, then rounded down to
+// Megabytes of transposition table for a requested Hash value: 8..65536, then rounded down to
 // a power of two.
 int hashTableMegabytes(int requested);
 

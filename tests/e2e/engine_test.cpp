@@ -93,7 +93,7 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
         << reply[0];
     EXPECT_EQ(
         Lines(reply.begin() + 1, reply.end()),
-        (Lines{"id author Pell Arvost", "option name Hash type spin default 16 min 8 max 256",
+        (Lines{"id author Pell Arvost", "option name Hash type spin default 16 min 8 max 65536",
                "option name Clear Hash type button ",
                "option name MultiPV type spin default 1 min 1 max 16",
                "option name Ponder type check default false ",

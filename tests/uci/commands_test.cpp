@@ -8,6 +8,7 @@
 #include "uci/eval_command.h"
 #include "uci/go.h"
 #include "uci/loop.h"
+#include "uci/memory.h"
 #include "uci/notation.h"
 #include "uci/options.h"
 #include "uci/output.h"
@@ -206,8 +207,7 @@ TEST(Options, ValuesAreHeldInRangeAndUciRestoresTheDefaults) {
     };
     using Values                                 = std::vector<std::pair<const char*, long long>>;
     const std::pair<std::string, Values> cases[] = {
-        {"Hash",
-         {{"7", 8}, {"9", 8}, {"16", 16}, {"255", 128}, {"1000", 256}, {"x", 8}, {"100", 64}}},
+        {"Hash", {{"7", 8}, {"9", 8}, {"16", 16}, {"255", 128}, {"x", 8}, {"100", 64}}},
         {"Rate of play",
          {{"fast", FastRate},
           {"quick", FastRate},
@@ -259,6 +259,43 @@ TEST(Options, NamesMatchExactlyAndTextsAreCut) {
     setOption(table, "Ponder" + std::string(300, 'x'), "true");
     EXPECT_EQ(ValueOf("Ponder"), "false");
     EXPECT_EQ(table.count, 12);
+}
+
+// Sizes too large to build in a test are checked by their rounding alone.
+TEST(Options, HashSizesRoundDownToAPowerOfTwoUpTo65536) {
+    for (const auto& [requested, megabytes] :
+         {std::pair{65536, 65536}, {65535, 32768}, {100000, 65536}, {100, 64}, {7, 8}})
+        EXPECT_EQ(hashTableMegabytes(requested), megabytes) << requested;
+}
+
+// An allocator that gives at most 16 MB, as a machine short of memory would.
+void* SmallBlocksOnly(std::size_t bytes) {
+    return bytes > (std::size_t{16} << 20) ? nullptr : allocateLargeBlock(bytes);
+}
+
+TEST(Options, HashSizeTheMachineRefusesKeepsTheTableAndItsEntries) {
+    const auto state = std::make_unique<SearchState>();
+    state->tt.memory = {SmallBlocksOnly, releaseLargeBlock};
+    InitSearchState(*state);
+    OptionTable table;
+    Output([&] {
+        printOptions(table);
+        applyOptions(table, *state);
+    });
+    TTStore(state->tt, 77, 0x1234, 5, 3.0f, LowerBound);
+    const auto set = [&](const char* name, const char* value) {
+        setOption(table, name, value);
+        return Output([&] { applyOptions(table, *state); });
+    };
+    EXPECT_EQ(set("Hash", "1024"),
+              "info string Hash 1024 MB could not be allocated; keeping the 16 MB table\n");
+    EXPECT_EQ(set("MultiPV", "2"), ""); // said once, not at every setoption
+    EXPECT_EQ(state->tt.entryCount, 16u * 65536);
+    EXPECT_TRUE(InTable(*state, 77));
+    EXPECT_EQ(set("Hash", "8"), "");
+    EXPECT_EQ(state->tt.entryCount, 8u * 65536);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(state->tt.entries) % (2 << 20), 0u);
+    ReleaseSearchState(*state);
 }
 
 // The keywords' values themselves are read in the search set-up tests.
