@@ -12,6 +12,7 @@
 #include "uci/clock.h"
 #include "uci/io.h"
 #include "uci/poll.h"
+#include "uci/wdl.h"
 
 namespace tarvo {
 
@@ -136,6 +137,7 @@ void setUpSearchAt(SearchState& state, const Board& board, const SearchLimits& l
     control.previousBestScore = 0;
 
     control.bestLineChanges.fill(-1);
+    control.rootMaterial = wdlMaterial(board);
 
     allocateTime(state, board, limits.wtime, limits.btime, limits.winc, limits.binc,
                  limits.movestogo, limits.ponder);

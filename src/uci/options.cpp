@@ -135,6 +135,7 @@ void printOptions(OptionTable& table) {
     appendOption(table, "Syzygy50MoveRule", OptionType::Check, "true", "");
     appendSpin(table, "Threads", 1, 1, MaxThreads);
     appendSpin(table, "Move Overhead", MoveOverheadDefault, 0, MoveOverheadMaximum);
+    appendOption(table, "UCI_ShowWDL", OptionType::Check, "false", "");
 }
 
 SetOptionText splitSetOptionLine(const char* line) {
@@ -214,6 +215,8 @@ void applyOptions(OptionTable& table, SearchState& state) {
     }
     if (findOption(table, "UCI_Chess960"))
         state.options.chess960 = isChess960(table);
+    if (const OptionEntry* wdl = findOption(table, "UCI_ShowWDL"))
+        state.options.showWdl = std::strcmp(wdl->value.data(), "true") == 0;
 }
 
 } // namespace tarvo

@@ -88,7 +88,7 @@ struct Engine : ::testing::Test {
 TEST_F(Engine, ShellCommandsAndHostileInput) {
     engine.send("uci");
     const Lines reply = engine.readUntil("uciok");
-    ASSERT_EQ(reply.size(), 15u);
+    ASSERT_EQ(reply.size(), 16u);
     EXPECT_TRUE(std::regex_match(reply[0], std::regex("id name Tarvo \\d+\\.\\d+\\.\\d+[a-x]")))
         << reply[0];
     EXPECT_EQ(
@@ -104,7 +104,8 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
                "option name SyzygyPath type string default <empty> ",
                "option name Syzygy50MoveRule type check default true ",
                "option name Threads type spin default 1 min 1 max 256",
-               "option name Move Overhead type spin default 10 min 0 max 5000", "uciok"}));
+               "option name Move Overhead type spin default 10 min 0 max 5000",
+               "option name UCI_ShowWDL type check default false ", "uciok"}));
     for (const char* line : {"ucinewgame", "setoption name Hash value 32", "stop", "ponderhit",
                              " isready", "ISREADY", "", "xyzzy", "setoption name Nothing"})
         engine.send(line);

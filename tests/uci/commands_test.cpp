@@ -15,6 +15,7 @@
 #include "uci/perft_command.h"
 #include "uci/position.h"
 #include "uci/stdio_pipes.h"
+#include "uci/wdl.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -258,7 +259,7 @@ TEST(Options, NamesMatchExactlyAndTextsAreCut) {
     EXPECT_EQ(ValueOf("UCI_EngineAbout"), std::string(127, 'v'));
     setOption(table, "Ponder" + std::string(300, 'x'), "true");
     EXPECT_EQ(ValueOf("Ponder"), "false");
-    EXPECT_EQ(table.count, 12);
+    EXPECT_EQ(table.count, 13);
 }
 
 // Sizes too large to build in a test are checked by their rounding alone.
@@ -296,6 +297,70 @@ TEST(Options, HashSizeTheMachineRefusesKeepsTheTableAndItsEntries) {
     EXPECT_EQ(state->tt.entryCount, 8u * 65536);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(state->tt.entries) % (2 << 20), 0u);
     ReleaseSearchState(*state);
+}
+
+// The odds of every score add up to 1000, wins never fall and losses never rise as the score
+// grows, at every amount of material.
+TEST(Wdl, OddsAddUpAndFollowTheScore) {
+    for (const int material : {0, 10, 30, 58, 78, 100}) {
+        WdlPermille previous = wdlFromScore(-32700, material);
+        for (int score = -32700; score <= 32700; score += score > -2000 && score < 2000 ? 7 : 701) {
+            const WdlPermille wdl = wdlFromScore(score, material);
+            ASSERT_EQ(wdl.win + wdl.draw + wdl.loss, 1000) << score << " " << material;
+            ASSERT_TRUE(wdl.win >= 0 && wdl.draw >= 0 && wdl.loss >= 0) << score;
+            ASSERT_TRUE(wdl.win >= previous.win && wdl.loss <= previous.loss) << score;
+            previous = wdl;
+        }
+    }
+}
+
+TEST(Wdl, MatesAndTablebasesAreCertainAndTheModelIsPinned) {
+    constexpr int Tables = 1, NoTables = 0;
+    const struct {
+        int score, material, inTablebase, tablebaseScore;
+        WdlPermille expected;
+    } cases[] = {
+        {32690, 78, NoTables, 0, {1000, 0, 0}},  // mates in 5 plies
+        {-32636, 78, NoTables, 0, {0, 0, 1000}}, // mated
+        {31936, 10, NoTables, 0, {1000, 0, 0}},  // a tablebase win 64 plies away
+        {-31990, 10, NoTables, 0, {0, 0, 1000}},
+        {15, 8, Tables, 0, {0, 1000, 0}}, // the tables' draw, whatever the score
+        {-40, 8, Tables, 32000, {1000, 0, 0}},
+        {31990, 8, Tables, -32000, {0, 0, 1000}},
+        {-32690, 8, Tables, 32000, {0, 0, 1000}}, // a mate found beats the tables' verdict
+        {0, 58, NoTables, 0, {98, 804, 98}},
+        {100, 20, NoTables, 0, {278, 700, 22}},
+        {-250, 78, NoTables, 0, {9, 410, 581}},
+        {400, 0, NoTables, 0, {976, 24, 0}}, // material below 10 reads as 10
+    };
+    for (const auto& c : cases) {
+        SearchControl control{};
+        control.rootMaterial       = c.material;
+        control.rootInTablebase    = c.inTablebase == Tables;
+        control.rootTablebaseScore = c.tablebaseScore;
+        const WdlPermille wdl      = wdlOfRootScore(control, c.score);
+        EXPECT_EQ(std::tuple(wdl.win, wdl.draw, wdl.loss),
+                  std::tuple(c.expected.win, c.expected.draw, c.expected.loss))
+            << c.score << " " << c.material;
+    }
+    EXPECT_EQ(wdlMaterial(BoardFrom(StartFen)), 78);
+}
+
+// The odds follow the score on the line, and only when asked for.
+TEST(Wdl, InfoLinesCarryTheOddsRightAfterTheScore) {
+    const auto state               = std::make_unique<SearchState>();
+    state->options.multiPv         = 1;
+    state->rootMoveCount           = 1;
+    state->control.iteration       = 3;
+    state->control.rootMaterial    = 58;
+    state->multiPv.score[0]        = 0;
+    state->multiPv.length[0]       = 1;
+    state->multiPv.lineMoves[0][0] = MakeMoveWord(12, 28, Pawn);
+    const std::string plain = "info multipv 1 depth 3 score cp 0 time 0 nodes 0 nps 0 pv e2e4 \n";
+    EXPECT_EQ(Output([&] { printLines(*state); }), plain);
+    state->options.showWdl = true;
+    EXPECT_EQ(Output([&] { printLines(*state); }),
+              "info multipv 1 depth 3 score cp 0 wdl 98 804 98 time 0 nodes 0 nps 0 pv e2e4 \n");
 }
 
 // The keywords' values themselves are read in the search set-up tests.
