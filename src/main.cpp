@@ -12,11 +12,13 @@
 #include "uci/hooks.h"
 #include "uci/io.h"
 #include "uci/loop.h"
+#include "uci/memory.h"
 
 int main(int argc, char** argv) {
     using namespace tarvo;
     // Static storage: the search state is far too large for the stack.
     static Engine engine;
+    engine.searchState.tt.memory = LargePageMemory;
     InitSearchState(engine.searchState);
     installSearchHooks(engine.searchState);
     InitTables();

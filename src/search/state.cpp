@@ -40,7 +40,7 @@ void ReleaseSearchState(SearchState& state) {
 }
 
 void ClearSearchTables(SearchState& state) {
-    TTClear(state.tt);
+    TTClear(state.tt, state.options.threads);
     ClearEvalCache(state.evalCache);
 }
 

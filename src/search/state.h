@@ -74,6 +74,9 @@ struct SearchControl {
     // reported for a line that is not a mate is the tables' verdict.
     bool rootInTablebase = false;
     std::int32_t rootTablebaseScore = 0;
+    // Material of the root position, both sides (pawn 1, knight and bishop 3, rook 5, queen 9):
+    // the win/draw/loss model reads it.
+    std::int32_t rootMaterial = 0;
     // The clock's own limit: the time left minus Move Overhead, binding in every iteration (the
     // first one included) of clock play; the largest value when the go gave no clock.
     std::int32_t deadlineMs = INT32_MAX;
@@ -97,6 +100,7 @@ struct EngineOptions {
     std::int32_t threads = 1; // search threads running, the main one included
     std::int32_t threadsRequested = 1; // as the Threads option last asked
     std::int32_t moveOverheadMs = 10; // lost between the answer and the clock stopping
+    bool showWdl = false; // lines with a score also give win/draw/loss odds
 };
 
 // Fixed at construction; no option changes them. Depths are in plies.
@@ -196,7 +200,8 @@ void InitSearchRecords(SearchState& state);
 // Ends the helper threads, if any, and frees the table.
 void ReleaseSearchState(SearchState& state);
 
-// Empties the transposition table and the evaluation caches together.
+// Empties the transposition table and the evaluation caches together; the table is cleared by
+// as many threads as the search uses.
 void ClearSearchTables(SearchState& state);
 
 // Node countdown, run by every alpha-beta and quiescence node: counts the node and, every

@@ -29,7 +29,7 @@ inline constexpr int MaxThreads = 256;
 // Counters of a whole search, summed over its threads.
 struct SearchCounters {
     std::uint64_t nodes     = 0;
-    std::uint32_t tableUsed = 0; // table entries stamped in this search, at most entryCount
+    std::uint64_t tableUsed = 0; // table entries stamped in this search, at most entryCount
     std::uint64_t tbHits    = 0;
 };
 
@@ -42,7 +42,7 @@ struct HelperThread {
     Board board{};
     SearchLimits limits;
     alignas(64) std::atomic<std::uint64_t> nodes{0};
-    std::atomic<std::uint32_t> tableUsed{0};
+    std::atomic<std::uint64_t> tableUsed{0};
     std::atomic<std::uint64_t> tbHits{0};
 };
 

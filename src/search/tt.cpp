@@ -1,19 +1,26 @@
 #include "search/tt.h"
 
+#include <algorithm>
+#include <array>
 #include <new>
+#include <system_error>
+#include <thread>
 
 namespace tarvo {
 
 namespace {
 
-constexpr int EntriesPerBucket   = TTBucketEntries;
-constexpr int EntriesPerMegabyte = 65536;
-// entryCount is 32 bits wide: 32768 MB is the largest size whose count still fits.
-constexpr int LargestMegabytes      = 32768;
-constexpr std::int8_t PlantedDepth  = 64;
-constexpr std::int16_t PlantedScore = -32701;
+constexpr int EntriesPerBucket             = TTBucketEntries;
+constexpr std::uint64_t EntriesPerMegabyte = 65536;
+// A clear runs on at most this many threads, each taking at least a megabyte's slots: below
+// that, starting a thread costs more than it saves.
+constexpr int MaxClearThreads            = 256;
+constexpr std::uint64_t SmallestSlice    = 65536;
+constexpr std::align_val_t HeapAlignment = std::align_val_t{64};
+constexpr std::int8_t PlantedDepth       = 64;
+constexpr std::int16_t PlantedScore      = -32701;
 
-// Used only when not even one bucket could be allocated, so that probes and stores always
+// Used only when a table without an array could not get one, so that probes and stores always
 // find a table to work on.
 TTSlot FallbackBucket[EntriesPerBucket];
 
@@ -99,38 +106,81 @@ int LargestPowerOfTwoAtMost(int value) {
     return power;
 }
 
+void* AllocateBlock(const TTMemory& memory, std::size_t bytes) {
+    if (memory.allocate)
+        return memory.allocate(bytes);
+    return ::operator new(bytes, HeapAlignment, std::nothrow);
+}
+
+void ReleaseBlock(const TTMemory& memory, void* block, std::size_t bytes) {
+    if (memory.release)
+        memory.release(block, bytes);
+    else
+        ::operator delete(block, HeapAlignment);
+}
+
+// A fresh array has no slots yet: they are made in place, already empty.
+void EmptySlice(TTSlot* slots, std::uint64_t begin, std::uint64_t end, bool fresh) {
+    if (fresh)
+        for (std::uint64_t i = begin; i < end; ++i)
+            ::new (&slots[i]) TTSlot{EmptyData, EmptyData};
+    else
+        for (std::uint64_t i = begin; i < end; ++i)
+            Write(slots[i], 0, EmptyData);
+}
+
+// Slice 0 on the calling thread, the others on threads of their own; a thread the system
+// refuses leaves its slice to the calling thread.
+void EmptySlots(TranspositionTable& table, int threads, bool fresh) {
+    const std::uint64_t count = table.entryCount;
+    const std::uint64_t most  = std::max<std::uint64_t>(count / SmallestSlice, 1);
+    const std::uint64_t slices =
+        std::min<std::uint64_t>(std::clamp(threads, 1, MaxClearThreads), most);
+    const std::uint64_t size = count / slices;
+    std::array<std::thread, MaxClearThreads> workers;
+    for (std::uint64_t slice = 1; slice < slices; ++slice) {
+        const std::uint64_t begin = slice * size;
+        const std::uint64_t end   = slice + 1 == slices ? count : begin + size;
+        try {
+            workers[slice] = std::thread(EmptySlice, table.entries, begin, end, fresh);
+        } catch (const std::system_error&) {
+            EmptySlice(table.entries, begin, end, fresh);
+        }
+    }
+    EmptySlice(table.entries, 0, size, fresh);
+    for (std::thread& worker : workers)
+        if (worker.joinable())
+            worker.join();
+}
+
 } // namespace
 
-int TTResize(TranspositionTable& table, int megabytes) {
+bool TTResize(TranspositionTable& table, int megabytes, int threads) {
+    const std::uint64_t count =
+        static_cast<std::uint64_t>(LargestPowerOfTwoAtMost(std::max(megabytes, 1))) *
+        EntriesPerMegabyte;
+    // The new array first: a size that cannot be had costs nothing of the table in use.
+    void* block = AllocateBlock(table.memory, count * sizeof(TTSlot));
+    if (!block) {
+        if (!table.entries) {
+            table.entries     = FallbackBucket;
+            table.entryCount  = EntriesPerBucket;
+            table.bucketCount = 1;
+            TTClear(table);
+        }
+        return false;
+    }
     TTRelease(table);
-    if (megabytes < 1)
-        megabytes = 1;
-    if (megabytes > LargestMegabytes)
-        megabytes = LargestMegabytes;
-    std::uint32_t count =
-        static_cast<std::uint32_t>(LargestPowerOfTwoAtMost(megabytes)) * EntriesPerMegabyte;
-    // A shortage of memory costs table size, never the table itself.
-    while (count > EntriesPerBucket) {
-        table.entries = new (std::nothrow) TTSlot[count];
-        if (table.entries)
-            break;
-        count /= 2;
-    }
-    if (!table.entries)
-        table.entries = new (std::nothrow) TTSlot[count];
-    if (!table.entries) {
-        table.entries = FallbackBucket;
-        count         = EntriesPerBucket;
-    }
+    table.entries     = static_cast<TTSlot*>(block);
     table.entryCount  = count;
     table.bucketCount = count / EntriesPerBucket;
-    TTClear(table);
-    return static_cast<int>(count / EntriesPerMegabyte);
+    EmptySlots(table, threads, true);
+    return true;
 }
 
 void TTRelease(TranspositionTable& table) {
-    if (table.entries != FallbackBucket)
-        delete[] table.entries;
+    if (table.entries && table.entries != FallbackBucket)
+        ReleaseBlock(table.memory, table.entries, table.entryCount * sizeof(TTSlot));
     table.entries     = nullptr;
     table.entryCount  = 0;
     table.bucketCount = 0;
@@ -138,11 +188,10 @@ void TTRelease(TranspositionTable& table) {
     table.generation  = 0;
 }
 
-void TTClear(TranspositionTable& table) {
+void TTClear(TranspositionTable& table, int threads) {
     table.generation = 0;
     table.usedCount  = 0;
-    for (std::uint32_t i = 0; i < table.entryCount; ++i)
-        Write(table.entries[i], 0, EmptyData);
+    EmptySlots(table, threads, false);
 }
 
 void TTNewSearch(TranspositionTable& table) {
@@ -213,7 +262,7 @@ void TTPlantMove(TranspositionTable& table, std::uint64_t key, Move move) {
     Write(*victim, key, data);
 }
 
-TTEntry TTEntryAt(const TranspositionTable& table, std::uint32_t index) {
+TTEntry TTEntryAt(const TranspositionTable& table, std::uint64_t index) {
     const TTSlot& slot       = table.entries[index];
     const std::uint64_t data = slot.data.load(Relaxed);
     return Unpack(slot.keyXorData.load(Relaxed) ^ data, data);

@@ -5,8 +5,11 @@
 // Every search thread reads and writes the same slots without a lock. A slot is two relaxed
 // atomic words, the entry packed into one and the key XOR-ed with it in the other, so a slot
 // torn by two writers fails the key test and is never trusted; probes hand out a copy.
+// The entry array's memory comes from the layer above when it installs a TTMemory (the shell
+// asks for large pages, which this layer cannot see); without one it comes from the heap.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "board/types.h"
@@ -32,14 +35,24 @@ struct TTSlot {
 };
 static_assert(sizeof(TTSlot) == 16);
 
+// Where entry arrays come from and go back to. allocate returns nullptr to refuse a size; a
+// null pair stands for the heap. The pair that made a table's array also releases it, so it is
+// set before the first TTResize and not changed while the table holds an array.
+struct TTMemory {
+    void* (*allocate)(std::size_t bytes)            = nullptr;
+    void (*release)(void* block, std::size_t bytes) = nullptr;
+};
+
 // Each search thread has its own copy of this record (the same entries, generation and size);
-// usedCount counts what that copy stamped.
+// usedCount counts what that copy stamped. The counts are 64 bits wide: the largest table holds
+// 2^32 entries.
 struct TranspositionTable {
-    TTSlot* entries = nullptr; // owned by the main thread's copy; entryCount slots
-    std::uint8_t generation = 0;
-    std::uint32_t entryCount = 0;
-    std::uint32_t bucketCount = 0;
-    std::uint32_t usedCount = 0; // entries stamped with the current generation by this copy
+    TTSlot* entries           = nullptr; // owned by the main thread's copy; entryCount slots
+    std::uint8_t generation   = 0;
+    std::uint64_t entryCount  = 0;
+    std::uint64_t bucketCount = 0;
+    std::uint64_t usedCount   = 0; // entries stamped with the current generation by this copy
+    TTMemory memory{};
 };
 
 inline constexpr int TTBucketEntries = 4;
@@ -55,12 +68,15 @@ constexpr TTBound TTEntryBound(const TTEntry& entry) {
     return static_cast<TTBound>(entry.moveAndBound >> 24);
 }
 
-// Replaces the entry array with one of `megabytes` (a power of two) and clears it. If that
-// much memory cannot be had, halves the size until an allocation succeeds. Returns the size
-// in megabytes actually allocated.
-int TTResize(TranspositionTable& table, int megabytes);
+// Replaces the entry array with a cleared one of `megabytes` (rounded down to a power of two)
+// and returns true. When table.memory refuses that size, returns false and leaves the table,
+// its entries included, as it was; a table without an array then gets one bucket, so that
+// probes and stores always find a table. The new array is cleared by `threads` threads.
+bool TTResize(TranspositionTable& table, int megabytes, int threads = 1);
 void TTRelease(TranspositionTable& table);
-void TTClear(TranspositionTable& table);
+// Empties every entry. With threads above 1 the array is cleared in that many slices at once,
+// so that a table of gigabytes is not cleared by one core; between searches only.
+void TTClear(TranspositionTable& table, int threads = 1);
 void TTNewSearch(TranspositionTable& table);
 // Copies the entry of `key` from its bucket into `entry` and returns true, or returns false;
 // a match is stamped with the current generation.
@@ -69,6 +85,6 @@ void TTStore(TranspositionTable& table, std::uint64_t key, Move move, int score,
              TTBound bound);
 void TTPlantMove(TranspositionTable& table, std::uint64_t key, Move move);
 // The entry in slot `index` (below entryCount), whatever its key.
-TTEntry TTEntryAt(const TranspositionTable& table, std::uint32_t index);
+TTEntry TTEntryAt(const TranspositionTable& table, std::uint64_t index);
 
 } // namespace tarvo

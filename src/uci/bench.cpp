@@ -7,6 +7,7 @@
 #include "search/tt.h"
 #include "uci/clock.h"
 #include "uci/hooks.h"
+#include "uci/memory.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -66,7 +67,7 @@ constexpr int BenchMegabytes = 16;
 // What `ucinewgame` and a fresh process have in common: an empty table, no killers, no lines
 // and no history, so no position's count depends on the one searched before it.
 void ResetSearchState(SearchState& state) {
-    if (state.tt.entryCount != static_cast<std::uint32_t>(BenchMegabytes) * 65536)
+    if (state.tt.entryCount != static_cast<std::uint64_t>(BenchMegabytes) * 65536)
         TTResize(state.tt, BenchMegabytes);
     state.options.hashMegabytes = BenchMegabytes;
     state.options.multiPv       = 1;
@@ -107,6 +108,7 @@ std::uint64_t benchNodes(SearchState& state, int depth, int positionCount, bool 
 int runBench(int threads) {
     // Heap storage: the search state is far too large for the stack.
     const auto state = std::make_unique<SearchState>();
+    state->tt.memory = LargePageMemory;
     InitSearchState(*state);
     SetSearchThreads(*state, threads);
     const std::uint32_t start  = readTickCount();

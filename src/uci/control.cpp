@@ -11,6 +11,7 @@
 #include "search/tt.h"
 #include "uci/clock.h"
 #include "uci/poll.h"
+#include "uci/wdl.h"
 
 namespace tarvo {
 
@@ -134,6 +135,7 @@ void setUpSearchAt(SearchState& state, const Board& board, const SearchLimits& l
     control.previousBestScore = 0;
 
     control.bestLineChanges.fill(-1);
+    control.rootMaterial = wdlMaterial(board);
 
     allocateTime(state, board, limits.wtime, limits.btime, limits.winc, limits.binc,
                  limits.movestogo, limits.ponder);

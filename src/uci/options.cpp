@@ -15,7 +15,7 @@ namespace {
 constexpr const char* TypeNames[] = {"button", "check", "combo", "spin", "string"};
 
 constexpr int HashMinimum          = 8;
-constexpr int HashMaximum          = 256;
+constexpr int HashMaximum          = 65536;
 constexpr int MultiPvMinimum       = 1;
 constexpr int MoveOverheadDefault  = 10;
 constexpr int MoveOverheadMaximum  = 5000;
@@ -160,6 +160,7 @@ void printOptions(OptionTable& table) {
     appendSpin(table, "SyzygyProbeLimit", ProbeLimitMaximum, 0, ProbeLimitMaximum);
     appendSpin(table, "Threads", 1, 1, MaxThreads);
     appendSpin(table, "Move Overhead", MoveOverheadDefault, 0, MoveOverheadMaximum);
+    appendOption(table, "UCI_ShowWDL", OptionType::Check, "false", "");
 }
 
 SetOptionText splitSetOptionLine(const char* line) {
@@ -192,9 +193,16 @@ void applyOptions(OptionTable& table, SearchState& state) {
     if (const OptionEntry* hash = findOption(table, "Hash")) {
         const int requested = readDecimal(hash->value.c_str());
         if (requested != state.options.hashMegabytes) {
+            // Kept even when refused, so that the refusal is said once, not at every setoption.
             state.options.hashMegabytes = requested;
-            TTResize(state.tt, hashTableMegabytes(requested));
-            ClearEvalCache(state.evalCache);
+            const int megabytes         = hashTableMegabytes(requested);
+            if (TTResize(state.tt, megabytes, state.options.threads))
+                ClearEvalCache(state.evalCache);
+            else
+                std::printf("info string Hash %d MB could not be allocated; keeping the %llu MB "
+                            "table\n",
+                            megabytes,
+                            static_cast<unsigned long long>(state.tt.entryCount / 65536));
         }
     }
     if (OptionEntry* clearHash = findOption(table, "Clear Hash")) {
@@ -226,6 +234,8 @@ void applyOptions(OptionTable& table, SearchState& state) {
     }
     if (findOption(table, "UCI_Chess960"))
         state.options.chess960 = isChess960(table);
+    if (const OptionEntry* wdl = findOption(table, "UCI_ShowWDL"))
+        state.options.showWdl = wdl->value == "true";
     for (int i = 0; i < table.count; ++i)
         table.entries[i].changed = false;
 }

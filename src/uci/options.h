@@ -51,19 +51,21 @@ SetOptionText splitSetOptionLine(const char* line);
 void setOption(OptionTable& table, std::string_view name, std::string_view value);
 
 // Turns the table's texts into EngineOptions: MultiPV (brought into 1..16), Hash (the
-// transposition table is rebuilt, and so emptied, only when the requested size changes),
+// transposition table is rebuilt, and so emptied, only when the requested size changes; a size
+// the machine cannot give is refused with an info string and the table is kept as it was),
 // Rate of play, UCI_Chess960, Syzygy50MoveRule, SyzygyProbeDepth (1..100), SyzygyProbeLimit
 // (0..7) and SyzygyPath (the tables are loaded, or unloaded, each time the option is set, with
 // an info string saying what was found), Threads (brought into 1..256; the helper threads are
 // replaced only when the requested number changes, with an info string giving the number
-// running), Move Overhead (brought into 0..5000). A pressed Clear Hash empties the table.
+// running), Move Overhead (brought into 0..5000), UCI_ShowWDL. A pressed Clear Hash empties the
+// table.
 // Options missing from the table, as before the first `uci`, are left as they are.
 void applyOptions(OptionTable& table, SearchState& state);
 
 // Whether the table's UCI_Chess960 is "true": Fischer random positions and castling notation.
 bool isChess960(const OptionTable& table);
 
-// Megabytes of transposition table for a requested Hash value: 8..256, then rounded down to
+// Megabytes of transposition table for a requested Hash value: 8..65536, then rounded down to
 // a power of two.
 int hashTableMegabytes(int requested);
 

@@ -4,6 +4,7 @@
 #include "search/threads.h"
 #include "uci/clock.h"
 #include "uci/notation.h"
+#include "uci/wdl.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -117,6 +118,10 @@ void printLines(const SearchState& state) {
             Append(line, "score cp %d ", state.control.rootTablebaseScore);
         else
             Append(line, "score cp %d ", score);
+        if (state.options.showWdl) {
+            const WdlPermille wdl = wdlOfRootScore(state.control, score);
+            Append(line, "wdl %d %d %d ", wdl.win, wdl.draw, wdl.loss);
+        }
         Append(line, "time %d nodes %llu nps %d ", table.time[slot], nodes, nps);
         if (state.options.tablebasePieces > 0)
             Append(line, "tbhits %llu ", static_cast<unsigned long long>(table.tbHits[slot]));

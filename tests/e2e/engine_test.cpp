@@ -88,12 +88,12 @@ struct Engine : ::testing::Test {
 TEST_F(Engine, ShellCommandsAndHostileInput) {
     engine.send("uci");
     const Lines reply = engine.readUntil("uciok");
-    ASSERT_EQ(reply.size(), 17u);
+    ASSERT_EQ(reply.size(), 18u);
     EXPECT_TRUE(std::regex_match(reply[0], std::regex("id name Tarvo \\d+\\.\\d+\\.\\d+[a-x]")))
         << reply[0];
     EXPECT_EQ(
         Lines(reply.begin() + 1, reply.end()),
-        (Lines{"id author Pell Arvost", "option name Hash type spin default 16 min 8 max 256",
+        (Lines{"id author Pell Arvost", "option name Hash type spin default 16 min 8 max 65536",
                "option name Clear Hash type button ",
                "option name MultiPV type spin default 1 min 1 max 16",
                "option name Ponder type check default false ",
@@ -106,7 +106,8 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
                "option name SyzygyProbeDepth type spin default 1 min 1 max 100",
                "option name SyzygyProbeLimit type spin default 7 min 0 max 7",
                "option name Threads type spin default 1 min 1 max 256",
-               "option name Move Overhead type spin default 10 min 0 max 5000", "uciok"}));
+               "option name Move Overhead type spin default 10 min 0 max 5000",
+               "option name UCI_ShowWDL type check default false ", "uciok"}));
     // Commands are whole first words: "quitter" quits nothing, "gox" searches nothing. An
     // option the engine does not offer is named in one line.
     for (const char* line : {"ucinewgame", "setoption name Hash value 32", "stop", "ponderhit",

@@ -71,7 +71,7 @@ void resetEngine(Engine& engine) {
     engine.optionTable.count   = 0;
     engine.searchState.options = EngineOptions{};
     TranspositionTable& tt     = engine.searchState.tt;
-    if (tt.entryCount != static_cast<std::uint32_t>(TableMegabytes) * 65536)
+    if (tt.entryCount != static_cast<std::uint64_t>(TableMegabytes) * 65536)
         TTResize(tt, TableMegabytes);
     else
         TTClear(tt);

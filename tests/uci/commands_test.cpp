@@ -8,12 +8,14 @@
 #include "uci/eval_command.h"
 #include "uci/go.h"
 #include "uci/loop.h"
+#include "uci/memory.h"
 #include "uci/notation.h"
 #include "uci/options.h"
 #include "uci/output.h"
 #include "uci/perft_command.h"
 #include "uci/position.h"
 #include "uci/stdio_pipes.h"
+#include "uci/wdl.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -213,8 +215,7 @@ TEST(Options, ValuesAreHeldInRangeAndUciRestoresTheDefaults) {
     };
     using Values                                 = std::vector<std::pair<const char*, long long>>;
     const std::pair<std::string, Values> cases[] = {
-        {"Hash",
-         {{"7", 8}, {"9", 8}, {"16", 16}, {"255", 128}, {"1000", 256}, {"x", 8}, {"100", 64}}},
+        {"Hash", {{"7", 8}, {"9", 8}, {"16", 16}, {"255", 128}, {"x", 8}, {"100", 64}}},
         {"Rate of play",
          {{"fast", FastRate},
           {"quick", FastRate},
@@ -268,7 +269,108 @@ TEST(Options, NamesMatchExactlyAndTextsAreKeptWhole) {
     EXPECT_EQ(Output([&] { setOption(table, "Ponder" + std::string(300, 'x'), "true"); }).size(),
               std::string("info string No such option: Ponder\n").size() + 300);
     EXPECT_EQ(ValueOf("Ponder"), "false");
-    EXPECT_EQ(table.count, 14);
+    EXPECT_EQ(table.count, 15);
+}
+
+// Sizes too large to build in a test are checked by their rounding alone.
+TEST(Options, HashSizesRoundDownToAPowerOfTwoUpTo65536) {
+    for (const auto& [requested, megabytes] :
+         {std::pair{65536, 65536}, {65535, 32768}, {100000, 65536}, {100, 64}, {7, 8}})
+        EXPECT_EQ(hashTableMegabytes(requested), megabytes) << requested;
+}
+
+// An allocator that gives at most 16 MB, as a machine short of memory would.
+void* SmallBlocksOnly(std::size_t bytes) {
+    return bytes > (std::size_t{16} << 20) ? nullptr : allocateLargeBlock(bytes);
+}
+
+TEST(Options, HashSizeTheMachineRefusesKeepsTheTableAndItsEntries) {
+    const auto state = std::make_unique<SearchState>();
+    state->tt.memory = {SmallBlocksOnly, releaseLargeBlock};
+    InitSearchState(*state);
+    OptionTable table;
+    Output([&] {
+        printOptions(table);
+        applyOptions(table, *state);
+    });
+    TTStore(state->tt, 77, 0x1234, 5, 3.0f, LowerBound);
+    const auto set = [&](const char* name, const char* value) {
+        setOption(table, name, value);
+        return Output([&] { applyOptions(table, *state); });
+    };
+    EXPECT_EQ(set("Hash", "1024"),
+              "info string Hash 1024 MB could not be allocated; keeping the 16 MB table\n");
+    EXPECT_EQ(set("MultiPV", "2"), ""); // said once, not at every setoption
+    EXPECT_EQ(state->tt.entryCount, 16u * 65536);
+    EXPECT_TRUE(InTable(*state, 77));
+    EXPECT_EQ(set("Hash", "8"), "");
+    EXPECT_EQ(state->tt.entryCount, 8u * 65536);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(state->tt.entries) % (2 << 20), 0u);
+    ReleaseSearchState(*state);
+}
+
+// The odds of every score add up to 1000, wins never fall and losses never rise as the score
+// grows, at every amount of material.
+TEST(Wdl, OddsAddUpAndFollowTheScore) {
+    for (const int material : {0, 10, 30, 58, 78, 100}) {
+        WdlPermille previous = wdlFromScore(-32700, material);
+        for (int score = -32700; score <= 32700; score += score > -2000 && score < 2000 ? 7 : 701) {
+            const WdlPermille wdl = wdlFromScore(score, material);
+            ASSERT_EQ(wdl.win + wdl.draw + wdl.loss, 1000) << score << " " << material;
+            ASSERT_TRUE(wdl.win >= 0 && wdl.draw >= 0 && wdl.loss >= 0) << score;
+            ASSERT_TRUE(wdl.win >= previous.win && wdl.loss <= previous.loss) << score;
+            previous = wdl;
+        }
+    }
+}
+
+TEST(Wdl, MatesAndTablebasesAreCertainAndTheModelIsPinned) {
+    constexpr int Tables = 1, NoTables = 0;
+    const struct {
+        int score, material, inTablebase, tablebaseScore;
+        WdlPermille expected;
+    } cases[] = {
+        {32690, 78, NoTables, 0, {1000, 0, 0}},  // mates in 5 plies
+        {-32636, 78, NoTables, 0, {0, 0, 1000}}, // mated
+        {31936, 10, NoTables, 0, {1000, 0, 0}},  // a tablebase win 64 plies away
+        {-31990, 10, NoTables, 0, {0, 0, 1000}},
+        {15, 8, Tables, 0, {0, 1000, 0}}, // the tables' draw, whatever the score
+        {-40, 8, Tables, 32000, {1000, 0, 0}},
+        {31990, 8, Tables, -32000, {0, 0, 1000}},
+        {-32690, 8, Tables, 32000, {0, 0, 1000}}, // a mate found beats the tables' verdict
+        {0, 58, NoTables, 0, {98, 804, 98}},
+        {100, 20, NoTables, 0, {278, 700, 22}},
+        {-250, 78, NoTables, 0, {9, 410, 581}},
+        {400, 0, NoTables, 0, {976, 24, 0}}, // material below 10 reads as 10
+    };
+    for (const auto& c : cases) {
+        SearchControl control{};
+        control.rootMaterial       = c.material;
+        control.rootInTablebase    = c.inTablebase == Tables;
+        control.rootTablebaseScore = c.tablebaseScore;
+        const WdlPermille wdl      = wdlOfRootScore(control, c.score);
+        EXPECT_EQ(std::tuple(wdl.win, wdl.draw, wdl.loss),
+                  std::tuple(c.expected.win, c.expected.draw, c.expected.loss))
+            << c.score << " " << c.material;
+    }
+    EXPECT_EQ(wdlMaterial(BoardFrom(StartFen)), 78);
+}
+
+// The odds follow the score on the line, and only when asked for.
+TEST(Wdl, InfoLinesCarryTheOddsRightAfterTheScore) {
+    const auto state               = std::make_unique<SearchState>();
+    state->options.multiPv         = 1;
+    state->rootMoveCount           = 1;
+    state->control.iteration       = 3;
+    state->control.rootMaterial    = 58;
+    state->multiPv.score[0]        = 0;
+    state->multiPv.length[0]       = 1;
+    state->multiPv.lineMoves[0][0] = MakeMoveWord(12, 28, Pawn);
+    const std::string plain = "info multipv 1 depth 3 score cp 0 time 0 nodes 0 nps 0 pv e2e4 \n";
+    EXPECT_EQ(Output([&] { printLines(*state); }), plain);
+    state->options.showWdl = true;
+    EXPECT_EQ(Output([&] { printLines(*state); }),
+              "info multipv 1 depth 3 score cp 0 wdl 98 804 98 time 0 nodes 0 nps 0 pv e2e4 \n");
 }
 
 // The keywords' values themselves are read in the search set-up tests.

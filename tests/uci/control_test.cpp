@@ -130,6 +130,7 @@ TEST_F(SearchSetUp, PlainGoIsTimedClockPlayFromAClearedState) {
     EXPECT_EQ(control.budgetMs, 0);
     EXPECT_EQ(control.pollCountdown, 2500);
     EXPECT_EQ(state->rootMoveCount, 20);
+    EXPECT_EQ(control.rootMaterial, 78);
 }
 
 TEST_F(SearchSetUp, LimitsDecideRunStateDepthAndPolling) {

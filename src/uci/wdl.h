@@ -1,0 +1,38 @@
+#pragma once
+// Win, draw and loss odds of a score, for interfaces that show them beside it. The model is a
+// pair of logistic curves in the score whose centre and width depend on the material left:
+// the same advantage is worth more when few pieces remain to spoil it. Mates and tablebase
+// results are certain and bypass the model.
+
+#include <array>
+
+#include "board/types.h"
+#include "search/state.h"
+
+namespace tarvo {
+
+// Per thousand, from the side to move's view; the three add up to 1000.
+struct WdlPermille {
+    int win;
+    int draw;
+    int loss;
+};
+
+// Centre a and width b of the curves, as a0 + a1 t + a2 t^2 with t = material / 58.
+// Placeholders until the constants are fitted from the engine's own games.
+inline constexpr std::array<double, 3> WdlA = {150.0, 50.0, 0.0};
+inline constexpr std::array<double, 3> WdlB = {60.0, 30.0, 0.0};
+
+// Odds of `score` (centipawns, side to move's view) with `material` on the board (both sides,
+// pawn 1, minor 3, rook 5, queen 9). Mate scores and tablebase wins found in the search count
+// as certain.
+WdlPermille wdlFromScore(int score, int material);
+
+// Odds of a root line's score as the info line reports it: a root decided by the tablebases
+// gives the tables' verdict unless the line is a mate.
+WdlPermille wdlOfRootScore(const SearchControl& control, int score);
+
+// Material of `board` as the model reads it.
+int wdlMaterial(const Board& board);
+
+} // namespace tarvo
