@@ -18,10 +18,10 @@ struct WdlPermille {
     int loss;
 };
 
-// Centre a and width b of the curves, as a0 + a1 t + a2 t^2 with t = material / 58.
-// Placeholders until the constants are fitted from the engine's own games.
-inline constexpr std::array<double, 3> WdlA = {150.0, 50.0, 0.0};
-inline constexpr std::array<double, 3> WdlB = {60.0, 30.0, 0.0};
+// Centre a and width b of the curves, as a0 + a1 t + a2 t^2 with t = material / 58, fitted by
+// maximum likelihood to 154,090 scored moves of 2,097 of the engine's games (tools/wdl).
+inline constexpr std::array<double, 3> WdlA = {368.07, -569.90, 266.36};
+inline constexpr std::array<double, 3> WdlB = {175.24, -121.04, 90.67};
 
 // Odds of `score` (centipawns, side to move's view) with `material` on the board (both sides,
 // pawn 1, minor 3, rook 5, queen 9). Mate scores and tablebase wins found in the search count

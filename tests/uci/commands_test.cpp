@@ -338,10 +338,10 @@ TEST(Wdl, MatesAndTablebasesAreCertainAndTheModelIsPinned) {
         {-40, 8, Tables, 32000, {1000, 0, 0}},
         {31990, 8, Tables, -32000, {0, 0, 1000}},
         {-32690, 8, Tables, 32000, {0, 0, 1000}}, // a mate found beats the tables' verdict
-        {0, 58, NoTables, 0, {98, 804, 98}},
-        {100, 20, NoTables, 0, {278, 700, 22}},
-        {-250, 78, NoTables, 0, {9, 410, 581}},
-        {400, 0, NoTables, 0, {976, 24, 0}}, // material below 10 reads as 10
+        {0, 58, NoTables, 0, {390, 220, 390}},
+        {100, 20, NoTables, 0, {328, 563, 109}},
+        {-250, 78, NoTables, 0, {131, 149, 720}},
+        {400, 0, NoTables, 0, {685, 302, 13}}, // material below 10 reads as 10
     };
     for (const auto& c : cases) {
         SearchControl control{};
@@ -370,7 +370,7 @@ TEST(Wdl, InfoLinesCarryTheOddsRightAfterTheScore) {
     EXPECT_EQ(Output([&] { printLines(*state); }), plain);
     state->options.showWdl = true;
     EXPECT_EQ(Output([&] { printLines(*state); }),
-              "info multipv 1 depth 3 score cp 0 wdl 98 804 98 time 0 nodes 0 nps 0 pv e2e4 \n");
+              "info multipv 1 depth 3 score cp 0 wdl 390 220 390 time 0 nodes 0 nps 0 pv e2e4 \n");
 }
 
 // The keywords' values themselves are read in the search set-up tests.
