@@ -87,18 +87,22 @@ TEST(Tablebases, BoundTheSearchWithoutHidingMates) {
     EXPECT_EQ(search("k7/8/1K6/8/8/8/8/7R w - - 0 1", -Infinity, Infinity, 3.0f, 1),
               MateScore - 2);
 
+    const char* krkr = "8/8/8/4k3/8/8/8/3RK1r1 w - - 0 1";
     const struct {
+        const char* fen;
         int nullChildPly, probeDepth, probeLimit;
         float depth;
         bool probed;
-    } gates[] = {{-1, 1, 7, 0.5f, true},  {3, 1, 7, 1.0f, false}, {-1, 2, 7, 1.0f, false},
-                 {-1, 100, 7, 1.0f, false}, {-1, 1, 3, 1.0f, true},  {-1, 1, 2, 1.0f, false},
-                 {-1, 1, 0, 1.0f, false}}; // children at depth 0 are never probed
+    } gates[] = {{krk, -1, 1, 7, 0.5f, true},   {krk, 3, 1, 7, 1.0f, false},
+                 {krk, -1, 2, 7, 1.0f, false},  {krk, -1, 100, 7, 1.0f, false},
+                 {krk, -1, 1, 3, 1.0f, true},   {krk, -1, 1, 2, 1.0f, false},
+                 {krk, -1, 1, 0, 1.0f, false},  {krkr, -1, 1, 4, 1.0f, true},
+                 {krkr, -1, 1, 3, 1.0f, false}}; // children at depth 0 are never probed
     for (const auto& gate : gates) {
         state.nullMoveChildPly            = gate.nullChildPly;
         state.options.tablebaseProbeDepth = gate.probeDepth;
         state.options.tablebaseProbeLimit = gate.probeLimit;
-        search(krk, -Infinity, Infinity, gate.depth, 3);
+        search(gate.fen, -Infinity, Infinity, gate.depth, 3);
         EXPECT_EQ(state.tbHits > 0, gate.probed) << &gate - gates;
     }
     state.nullMoveChildPly            = -1;
