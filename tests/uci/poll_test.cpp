@@ -94,6 +94,14 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
     useStandardInput();
 }
 
+// More lines than the input buffer holds at once.
+const std::string ManyLines = [] {
+    std::string text;
+    while (text.size() < (std::size_t{3} << 20) / 2)
+        text += "position startpos\n";
+    return text + "stop\n";
+}();
+
 // After the last iteration an infinite or pondering search waits for stop or ponderhit.
 TEST(FinalWait, WaitsOnlyForInfiniteOrPonderingSearches) {
     const struct {
@@ -110,9 +118,11 @@ TEST(FinalWait, WaitsOnlyForInfiniteOrPonderingSearches) {
         {true, Timed, false, "stop\n", "", "stop\n"},  // pondering that became clock play
         {true, Untimed, true, "stop\n", "", "stop\n"}, // stop already read in iteration 1
         {true, Untimed, false, "isready\nquit\n", Exits, ""},
+        // A buffer full of kept lines ends the wait rather than spinning on it.
+        {true, Untimed, false, ManyLines.c_str(), "", ManyLines.c_str()},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.input);
+        SCOPED_TRACE(std::string(c.input).substr(0, 60));
         const auto state           = Searching(c.run, c.infinite);
         state->control.stopPending = c.stopPending;
         useInputText(c.input, 5);
@@ -133,6 +143,9 @@ TEST(ReadLine, TakesLinesFromStandardInput) {
     input.write("isready\r\nposition startpos\n" + std::string(20000, 'y') + "\nlast");
     input.closeWriter();
     EXPECT_EQ(LoopReads(), "isready\nposition startpos\n" + std::string(20000, 'y') + "\nlast");
+    // More than the buffer holds, read through it.
+    useInputText(ManyLines, 1 << 16);
+    EXPECT_EQ(LoopReads(), ManyLines);
     useStandardInput();
 }
 
