@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "search/strength.h"
+#include "uci/clock.h"
 #include "uci/eval_command.h"
 #include "uci/go.h"
 #include "uci/display.h"
@@ -84,6 +86,7 @@ void dispatchCommand(Engine& engine, const char* line) {
         // Only meaningful while a search runs, where the poll reads it.
     } else if (startsWith(line, "ucinewgame")) {
         ClearSearchTables(engine.searchState);
+        SeedStrength(engine.searchState, readTickCount());
     } else if (startsWith(line, "uci")) {
         answerUci(engine);
     } else if (startsWith(line, "setoption name")) {

@@ -1,7 +1,9 @@
 #include "uci/options.h"
 
+#include "search/strength.h"
 #include "search/tablebase.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -101,6 +103,24 @@ void applySyzygyPath(const char* value, EngineOptions& options) {
         std::printf("info string No tablebases found in %s, playing without them\n", path);
 }
 
+// A new seed restarts the move choice's random source at once; an unchanged one leaves it
+// running, since every setoption applies every option.
+void applyStrengthOptions(OptionTable& table, SearchState& state) {
+    EngineOptions& options = state.options;
+    if (const OptionEntry* limit = findOption(table, "UCI_LimitStrength"))
+        options.limitStrength = std::strncmp(limit->value.data(), "true", 4) == 0;
+    if (const OptionEntry* elo = findOption(table, "UCI_Elo"))
+        options.strengthElo =
+            std::clamp(readDecimal(elo->value.data()), MinStrengthElo, MaxStrengthElo);
+    if (const OptionEntry* seed = findOption(table, "Strength Seed")) {
+        const auto value = static_cast<std::uint64_t>(std::max(readDecimal(seed->value.data()), 0));
+        if (value != options.strengthSeed) {
+            options.strengthSeed = value;
+            SeedStrength(state, value);
+        }
+    }
+}
+
 } // namespace
 
 bool isChess960(const OptionTable& table) {
@@ -135,6 +155,9 @@ void printOptions(OptionTable& table) {
     appendOption(table, "Syzygy50MoveRule", OptionType::Check, "true", "");
     appendSpin(table, "Threads", 1, 1, MaxThreads);
     appendSpin(table, "Move Overhead", MoveOverheadDefault, 0, MoveOverheadMaximum);
+    appendOption(table, "UCI_LimitStrength", OptionType::Check, "false", "");
+    appendSpin(table, "UCI_Elo", DefaultStrengthElo, MinStrengthElo, MaxStrengthElo);
+    appendSpin(table, "Strength Seed", 0, 0, INT_MAX);
 }
 
 SetOptionText splitSetOptionLine(const char* line) {
@@ -207,6 +230,7 @@ void applyOptions(OptionTable& table, SearchState& state) {
     }
     if (findOption(table, "UCI_Chess960"))
         state.options.chess960 = isChess960(table);
+    applyStrengthOptions(table, state);
 }
 
 } // namespace tarvo

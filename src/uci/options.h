@@ -52,8 +52,10 @@ void setOption(OptionTable& table, std::string_view name, std::string_view value
 // Rate of play, UCI_Chess960, Syzygy50MoveRule and SyzygyPath (the tables are loaded, or
 // unloaded, only when the path changes, with an info string saying what was found), Threads
 // (brought into 1..256; the helper threads are replaced only when the number changes), Move
-// Overhead (brought into 0..5000). A pressed Clear Hash empties the table. Options missing from
-// the table, as before the first `uci`, are left as they are.
+// Overhead (brought into 0..5000), UCI_LimitStrength, UCI_Elo (brought into the calibrated range)
+// and Strength Seed (a new value restarts the move choice's random source). A pressed Clear Hash
+// empties the table. Options missing from the table, as before the first `uci`, are left as
+// they are.
 void applyOptions(OptionTable& table, SearchState& state);
 
 // Whether the table's UCI_Chess960 is "true": Fischer random positions and castling notation.

@@ -88,7 +88,7 @@ struct Engine : ::testing::Test {
 TEST_F(Engine, ShellCommandsAndHostileInput) {
     engine.send("uci");
     const Lines reply = engine.readUntil("uciok");
-    ASSERT_EQ(reply.size(), 15u);
+    ASSERT_EQ(reply.size(), 18u);
     EXPECT_TRUE(std::regex_match(reply[0], std::regex("id name Tarvo \\d+\\.\\d+\\.\\d+[a-x]")))
         << reply[0];
     EXPECT_EQ(
@@ -104,7 +104,10 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
                "option name SyzygyPath type string default <empty> ",
                "option name Syzygy50MoveRule type check default true ",
                "option name Threads type spin default 1 min 1 max 256",
-               "option name Move Overhead type spin default 10 min 0 max 5000", "uciok"}));
+               "option name Move Overhead type spin default 10 min 0 max 5000",
+               "option name UCI_LimitStrength type check default false ",
+               "option name UCI_Elo type spin default 1500 min 1000 max 2400",
+               "option name Strength Seed type spin default 0 min 0 max 2147483647", "uciok"}));
     for (const char* line : {"ucinewgame", "setoption name Hash value 32", "stop", "ponderhit",
                              " isready", "ISREADY", "", "xyzzy", "setoption name Nothing"})
         engine.send(line);

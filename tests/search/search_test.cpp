@@ -4,6 +4,7 @@
 #include "search/root.h"
 #include "search/search.h"
 #include "search/state.h"
+#include "search/strength.h"
 #include "search/tt.h"
 #include "support/boards.h"
 
@@ -114,6 +115,15 @@ TEST_F(RootSearchTest, NoLegalMoveOrAnEarlyStopStillLeavesAnAnswer) {
     ASSERT_EQ(state.plies[0].pvLength, 1u);
     EXPECT_EQ(MoveText(state.plies[0].pv[0]), "b1a3");
     EXPECT_EQ(Iterations, 1);
+}
+
+// A stronger setting never searches less or errs more, and the strongest one does not err.
+TEST(Strength, NodesRiseAndErrorsFallWithTheSetting) {
+    for (int elo = MinStrengthElo - 100; elo < MaxStrengthElo + 100; elo += 25) {
+        EXPECT_LE(StrengthNodes(elo), StrengthNodes(elo + 25)) << elo;
+        EXPECT_GE(StrengthError(elo), StrengthError(elo + 25)) << elo;
+    }
+    EXPECT_EQ(StrengthError(MaxStrengthElo), 0);
 }
 
 } // namespace
