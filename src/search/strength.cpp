@@ -20,12 +20,11 @@ struct StrengthStep {
 };
 
 // clang-format off
-constexpr std::array<StrengthStep, 5> StrengthSteps = {{
-    {MinStrengthElo,    250, 300},
-    {1350,             1000, 200},
-    {1700,             5000, 120},
-    {2000,            25000,  50},
-    {MaxStrengthElo, 250000,   0},
+constexpr std::array<StrengthStep, 4> StrengthSteps = {{
+    {MinStrengthElo,    200, 320},
+    {1350,             3000, 130},
+    {1700,            20000,  45},
+    {MaxStrengthElo, 200000,   0},
 }};
 // clang-format on
 

@@ -16,7 +16,7 @@ namespace tarvo {
 struct SearchState;
 
 inline constexpr int MinStrengthElo     = 1000;
-inline constexpr int MaxStrengthElo     = 2400;
+inline constexpr int MaxStrengthElo     = 1850;
 inline constexpr int DefaultStrengthElo = 1500;
 // Root lines a limited search keeps as candidates for its move.
 inline constexpr int StrengthLines = 4;

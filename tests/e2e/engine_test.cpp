@@ -106,7 +106,7 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
                "option name Threads type spin default 1 min 1 max 256",
                "option name Move Overhead type spin default 10 min 0 max 5000",
                "option name UCI_LimitStrength type check default false ",
-               "option name UCI_Elo type spin default 1500 min 1000 max 2400",
+               "option name UCI_Elo type spin default 1500 min 1000 max 1850",
                "option name Strength Seed type spin default 0 min 0 max 2147483647", "uciok"}));
     for (const char* line : {"ucinewgame", "setoption name Hash value 32", "stop", "ponderhit",
                              " isready", "ISREADY", "", "xyzzy", "setoption name Nothing"})

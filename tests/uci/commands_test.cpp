@@ -220,7 +220,7 @@ TEST(Options, ValuesAreHeldInRangeAndUciRestoresTheDefaults) {
         {"MultiPV",
          {{"4", 4}, {"0", 1}, {"-3", 1}, {"17", 16}, {"99999999999", 16}, {"abc", 1}, {" 16", 16}}},
         {"Move Overhead", {{"250", 250}, {"-1", 0}, {"5001", 5000}, {"x", 0}}},
-        {"UCI_Elo", {{"1800", 1800}, {"999", 1000}, {"2401", 2400}, {"-5", 1000}}},
+        {"UCI_Elo", {{"1800", 1800}, {"999", 1000}, {"1851", 1850}, {"-5", 1000}}},
         {"UCI_LimitStrength", {{"true", 1}, {"false", 0}, {"TRUE", 0}}},
     };
     for (const auto& [name, values] : cases)
