@@ -1,11 +1,11 @@
 #include "search/strength.h"
 
-#include "search/state.h"
-
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
+
+#include "search/state.h"
 
 namespace tarvo {
 
@@ -36,7 +36,7 @@ constexpr std::int64_t BareKingNodes = 200000;
 constexpr std::int64_t PollsPerAllowance = 8;
 constexpr std::int32_t MinPollInterval   = 16;
 
-// The row at or below `elo` (never the last one), and how far `elo` lies towards the next row.
+// The row at or below `elo`, never the last one: the lower end of its interpolation.
 int StepBelow(int elo) {
     int row = 0;
     while (row + 2 < static_cast<int>(StrengthSteps.size()) && elo >= StrengthSteps[row + 1].elo)
@@ -44,6 +44,7 @@ int StepBelow(int elo) {
     return row;
 }
 
+// How far `elo` lies from `row` towards the next row, 0 to 1.
 double FractionAbove(int elo, int row) {
     const StrengthStep& low  = StrengthSteps[row];
     const StrengthStep& high = StrengthSteps[row + 1];
