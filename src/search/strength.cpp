@@ -21,7 +21,7 @@ struct StrengthStep {
 
 // clang-format off
 constexpr std::array<StrengthStep, 4> StrengthSteps = {{
-    {MinStrengthElo,    200, 320},
+    {MinStrengthElo,   1200, 270},
     {1350,             3000, 130},
     {1700,            20000,  45},
     {MaxStrengthElo, 200000,   0},
