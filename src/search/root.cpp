@@ -4,6 +4,7 @@
 #include "board/movegen.h"
 #include "search/search.h"
 #include "search/state.h"
+#include "search/strength.h"
 #include "search/tablebase.h"
 #include "search/threads.h"
 #include "search/tt.h"
@@ -55,7 +56,7 @@ void EmptyMultiPvPlaces(MultiPvTable& table) {
 bool SearchRootMoves(SearchState& state, Board& board, MoveList& rootMoves, int iteration) {
     SearchControl& control   = state.control;
     const SearchHooks& hooks = state.hooks;
-    const int lines          = std::clamp(state.options.multiPv, 1, MaxMultiPv);
+    const int lines          = SearchedLines(state);
     // The root move is the first ply of the iteration.
     const float childDepth = static_cast<float>(iteration - 1);
     int threshold          = -Infinity;
@@ -133,6 +134,7 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
         hooks.setUp(state, board, limits, rootMoves);
     else
         BuildRootMoves(board, limits, rootMoves);
+    LimitSearchStrength(state, board);
     // The one root probe of the search, made by the main thread before its helpers start:
     // they search the list it leaves.
     if (state.threadIndex == 0)
@@ -162,6 +164,7 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
             completed = false;
             break;
         }
+        KeepCompletedLines(state);
         if (hooks.iterationScored)
             hooks.iterationScored(state);
         SeedPrincipalLine(state, board);
@@ -189,6 +192,7 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
         root.pv[0]    = rootMoves.moves[0];
         root.pvLength = 1;
     }
+    ChooseLimitedMove(state);
 }
 
 } // namespace tarvo

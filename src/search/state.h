@@ -80,6 +80,10 @@ struct SearchControl {
     // The clock's own limit: the time left minus Move Overhead, binding in every iteration (the
     // first one included) of clock play; the largest value when the go gave no clock.
     std::int32_t deadlineMs = INT32_MAX;
+    // A limited strength: nodes the search may spend from its second iteration on (0: no such
+    // limit), and whether the move choice plays the best line without error.
+    std::int64_t strengthNodes = 0;
+    bool strengthExact         = false;
 };
 
 enum RateOfPlay : std::int32_t { SlowRate = 0, NormalRate = 1, FastRate = 2 };
@@ -101,6 +105,11 @@ struct EngineOptions {
     std::int32_t threadsRequested = 1; // as the Threads option last asked
     std::int32_t moveOverheadMs = 10; // lost between the answer and the clock stopping
     bool showWdl = false; // lines with a score also give win/draw/loss odds
+    // Playing below full strength (search/strength.h); strengthElo counts only while
+    // limitStrength is on. A seed of 0 seeds each game from the clock.
+    bool limitStrength         = false;
+    std::int32_t strengthElo   = 1500;
+    std::uint64_t strengthSeed = 0;
 };
 
 // Fixed at construction; no option changes them. Depths are in plies.
@@ -188,6 +197,10 @@ struct SearchState {
     // belongs to.
     SearchThreads* threads = nullptr;
     std::int32_t threadIndex = 0;
+    // The weakened move choice: its random source, seeded per game, and the lines of the last
+    // iteration that searched every root move.
+    std::uint64_t strengthRandom = 0;
+    MultiPvTable completedLines{};
 };
 
 // Construction of the search state: every default above, the MultiPV places emptied, and a

@@ -250,6 +250,22 @@ void checkLimitsAt(SearchState& state, std::uint32_t now) {
 void pollAndCheckLimits(SearchState& state) {
     pollInput(state);
     checkLimits(state);
+    checkStrengthLimit(state);
+}
+
+void checkStrengthLimit(SearchState& state) {
+    SearchControl& control = state.control;
+    if (control.strengthNodes == 0 || control.iteration <= 1 || control.runState == Stopped)
+        return;
+    if (static_cast<std::int64_t>(SummedCounters(state).nodes) < control.strengthNodes)
+        return;
+    // Analysis and pondering still answer only after stop or ponderhit: the search has done
+    // all it may, so it waits here with its helpers parked.
+    if (control.runState == Untimed && control.infiniteOrPonder) {
+        StopHelpers(state);
+        finalWait(state);
+    }
+    control.runState = Stopped;
 }
 
 void updateEasyMove(SearchState& state, const MoveList& rootMoves) {

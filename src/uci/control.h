@@ -32,8 +32,13 @@ void allocateTime(SearchState& state, const Board& board, int wtime, int btime, 
 void checkLimits(SearchState& state);
 void checkLimitsAt(SearchState& state, std::uint32_t now);
 
-// A node poll: pending input first, then the limits.
+// A node poll: pending input first, then the limits, then the node allowance of a limited
+// strength.
 void pollAndCheckLimits(SearchState& state);
+
+// Stops a limited search that spent its node allowance (from the second iteration on, so the
+// first always completes). An infinite or pondering search first waits for stop or ponderhit.
+void checkStrengthLimit(SearchState& state);
 
 // Start of an iteration, with the root list already ordered by the previous iteration's keys.
 void updateEasyMove(SearchState& state, const MoveList& rootMoves);

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "search/strength.h"
+#include "uci/clock.h"
 #include "uci/eval_command.h"
 #include "uci/go.h"
 #include "uci/display.h"
@@ -80,6 +82,7 @@ void dispatchCommand(Engine& engine, const char* line) {
         // Only meaningful while a search runs, where the poll reads it.
     } else if (isCommandWord(line, "ucinewgame")) {
         ClearSearchTables(engine.searchState);
+        SeedStrength(engine.searchState, readTickCount());
     } else if (isCommandWord(line, "uci")) {
         answerUci(engine);
     } else if (std::strncmp(line, "setoption name", 14) == 0 && isCommandWord(line + 10, "name")) {

@@ -1,7 +1,9 @@
 #include "uci/options.h"
 
+#include "search/strength.h"
 #include "search/tablebase.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -124,6 +126,24 @@ void applyThreads(const OptionEntry& entry, SearchState& state) {
                     running, running, requested);
 }
 
+// A new seed restarts the move choice's random source at once; an unchanged one leaves it
+// running, since every setoption applies every option.
+void applyStrengthOptions(OptionTable& table, SearchState& state) {
+    EngineOptions& options = state.options;
+    if (const OptionEntry* limit = findOption(table, "UCI_LimitStrength"))
+        options.limitStrength = std::strncmp(limit->value.data(), "true", 4) == 0;
+    if (const OptionEntry* elo = findOption(table, "UCI_Elo"))
+        options.strengthElo =
+            std::clamp(readDecimal(elo->value.data()), MinStrengthElo, MaxStrengthElo);
+    if (const OptionEntry* seed = findOption(table, "Strength Seed")) {
+        const auto value = static_cast<std::uint64_t>(std::max(readDecimal(seed->value.data()), 0));
+        if (value != options.strengthSeed) {
+            options.strengthSeed = value;
+            SeedStrength(state, value);
+        }
+    }
+}
+
 } // namespace
 
 bool isChess960(const OptionTable& table) {
@@ -161,6 +181,9 @@ void printOptions(OptionTable& table) {
     appendSpin(table, "Threads", 1, 1, MaxThreads);
     appendSpin(table, "Move Overhead", MoveOverheadDefault, 0, MoveOverheadMaximum);
     appendOption(table, "UCI_ShowWDL", OptionType::Check, "false", "");
+    appendOption(table, "UCI_LimitStrength", OptionType::Check, "false", "");
+    appendSpin(table, "UCI_Elo", DefaultStrengthElo, MinStrengthElo, MaxStrengthElo);
+    appendSpin(table, "Strength Seed", 0, 0, INT_MAX);
 }
 
 SetOptionText splitSetOptionLine(const char* line) {
@@ -236,6 +259,7 @@ void applyOptions(OptionTable& table, SearchState& state) {
         state.options.chess960 = isChess960(table);
     if (const OptionEntry* wdl = findOption(table, "UCI_ShowWDL"))
         state.options.showWdl = wdl->value == "true";
+    applyStrengthOptions(table, state);
     for (int i = 0; i < table.count; ++i)
         table.entries[i].changed = false;
 }

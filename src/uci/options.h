@@ -57,9 +57,10 @@ void setOption(OptionTable& table, std::string_view name, std::string_view value
 // (0..7) and SyzygyPath (the tables are loaded, or unloaded, each time the option is set, with
 // an info string saying what was found), Threads (brought into 1..256; the helper threads are
 // replaced only when the requested number changes, with an info string giving the number
-// running), Move Overhead (brought into 0..5000), UCI_ShowWDL. A pressed Clear Hash empties the
-// table.
-// Options missing from the table, as before the first `uci`, are left as they are.
+// running), Move Overhead (brought into 0..5000), UCI_ShowWDL, UCI_LimitStrength, UCI_Elo
+// (brought into the calibrated range) and Strength Seed (a new value restarts the move choice's
+// random source). A pressed Clear Hash empties the table. Options missing from the table, as
+// before the first `uci`, are left as they are.
 void applyOptions(OptionTable& table, SearchState& state);
 
 // Whether the table's UCI_Chess960 is "true": Fischer random positions and castling notation.

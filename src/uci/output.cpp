@@ -1,6 +1,7 @@
 #include "uci/output.h"
 
 #include "search/state.h"
+#include "search/strength.h"
 #include "search/threads.h"
 #include "uci/clock.h"
 #include "uci/notation.h"
@@ -63,7 +64,8 @@ int mateDistance(int score) {
 
 bool recordRootResult(SearchState& state, int score, Move move) {
     MultiPvTable& table = state.multiPv;
-    const int weakest   = ShownLines(state) - 1;
+    // A limited strength keeps more lines than it shows: they are its candidate moves.
+    const int weakest   = SearchedLines(state) - 1;
     if (score <= table.score[weakest])
         return false;
     if (state.control.runState == Stopped && state.rootMoveCount > 1)
@@ -98,7 +100,7 @@ bool recordRootResult(SearchState& state, int score, Move move) {
         if (iteration >= 0 && iteration < MaxPly)
             ++state.control.bestLineChanges[iteration];
     }
-    return true;
+    return place < ShownLines(state);
 }
 
 void printLines(const SearchState& state) {

@@ -14,8 +14,9 @@ namespace tarvo {
 struct SearchState;
 
 // Enters a root move's score and the line below it (ply record 1) into the MultiPV table.
-// Returns false when the score does not beat the weakest shown line, or when the search is
-// stopped and the root has more than one move (a result found after a stop is not trusted).
+// Returns false when the score does not beat the weakest kept line, or when the search is
+// stopped and the root has more than one move (a result found after a stop is not trusted), or
+// when the line lands below the shown ones (a limited strength keeps more than it shows).
 bool recordRootResult(SearchState& state, int score, Move move);
 
 // Writes one "info multipv" line per filled place, best first. A root covered by the

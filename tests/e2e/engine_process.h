@@ -8,6 +8,7 @@
 #include <iterator>
 #include <poll.h>
 #include <sstream>
+#include <regex>
 #include <string>
 #include <string_view>
 #include <sys/wait.h>
@@ -21,6 +22,24 @@ using Lines = std::vector<std::string>;
 inline Lines Tokens(const std::string& line) {
     std::istringstream in(line);
     return {std::istream_iterator<std::string>(in), {}};
+}
+
+inline const std::string MoveText = "[a-h][1-8][a-h][1-8][qnrb]?";
+
+// "bestmove e2e4" or "bestmove e2e4 ponder e7e5": single blanks, nothing trailing.
+inline bool IsBestMoveLine(const std::string& line) {
+    return std::regex_match(line,
+                            std::regex("bestmove " + MoveText + "( ponder " + MoveText + ")?"));
+}
+
+// Every info line is a list of keys, each with its value(s), as an interface parses it, or a
+// free text after "string".
+inline bool IsInfoLine(const std::string& line) {
+    static const std::regex info(
+        "info(( (depth|seldepth|time|nodes|nps|multipv|hashfull|tbhits|currmovenumber) -?\\d+)|"
+        "( score (cp|mate) -?\\d+)|( wdl \\d+ \\d+ \\d+)|( currmove " + MoveText +
+        "))*( pv( " + MoveText + ")+)? ?");
+    return line.starts_with("info string ") || (line != "info" && std::regex_match(line, info));
 }
 
 inline std::string Last(const Lines& lines) {

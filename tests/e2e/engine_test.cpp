@@ -39,21 +39,8 @@ std::string LastBestLine(const Lines& lines) {
     return found;
 }
 
-const std::string MoveText = "[a-h][1-8][a-h][1-8][qnrb]?";
-
-// "bestmove e2e4" or "bestmove e2e4 ponder e7e5": single blanks, nothing trailing.
-bool IsBestMoveLine(const std::string& line) {
-    return std::regex_match(line,
-                            std::regex("bestmove " + MoveText + "( ponder " + MoveText + ")?"));
-}
-
-// Every info line is a list of keys, each with its value(s), as an interface parses it.
-bool IsInfoLine(const std::string& line) {
-    static const std::regex info(
-        "info(( (depth|seldepth|time|nodes|nps|multipv|hashfull|tbhits|currmovenumber) -?\\d+)|"
-        "( score (cp|mate) -?\\d+)|( currmove " + MoveText + "))*( pv( " + MoveText + ")+)? ?");
-    return line != "info" && std::regex_match(line, info);
-}
+using testing::IsBestMoveLine;
+using testing::IsInfoLine;
 
 struct Engine : ::testing::Test {
     EngineProcess engine;
@@ -88,7 +75,7 @@ struct Engine : ::testing::Test {
 TEST_F(Engine, ShellCommandsAndHostileInput) {
     engine.send("uci");
     const Lines reply = engine.readUntil("uciok");
-    ASSERT_EQ(reply.size(), 18u);
+    ASSERT_EQ(reply.size(), 21u);
     EXPECT_TRUE(std::regex_match(reply[0], std::regex("id name Tarvo \\d+\\.\\d+\\.\\d+[a-x]")))
         << reply[0];
     EXPECT_EQ(
@@ -107,7 +94,10 @@ TEST_F(Engine, ShellCommandsAndHostileInput) {
                "option name SyzygyProbeLimit type spin default 7 min 0 max 7",
                "option name Threads type spin default 1 min 1 max 256",
                "option name Move Overhead type spin default 10 min 0 max 5000",
-               "option name UCI_ShowWDL type check default false ", "uciok"}));
+               "option name UCI_ShowWDL type check default false ",
+               "option name UCI_LimitStrength type check default false ",
+               "option name UCI_Elo type spin default 1500 min 1000 max 1850",
+               "option name Strength Seed type spin default 0 min 0 max 2147483647", "uciok"}));
     // Commands are whole first words: "quitter" quits nothing, "gox" searches nothing. An
     // option the engine does not offer is named in one line.
     for (const char* line : {"ucinewgame", "setoption name Hash value 32", "stop", "ponderhit",

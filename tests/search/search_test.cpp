@@ -4,6 +4,7 @@
 #include "search/root.h"
 #include "search/search.h"
 #include "search/state.h"
+#include "search/strength.h"
 #include "search/tt.h"
 #include "support/boards.h"
 
@@ -129,6 +130,15 @@ TEST_F(RootSearchTest, FillCountMatchesAScanOfTheTable) {
             stamped += TTEntryAt(state.tt, i).generation == state.tt.generation;
         EXPECT_EQ(state.tt.usedCount, stamped) << fen;
     }
+}
+
+// A stronger setting never searches less or errs more, and the strongest one does not err.
+TEST(Strength, NodesRiseAndErrorsFallWithTheSetting) {
+    for (int elo = MinStrengthElo - 100; elo < MaxStrengthElo + 100; elo += 25) {
+        EXPECT_LE(StrengthNodes(elo), StrengthNodes(elo + 25)) << elo;
+        EXPECT_GE(StrengthError(elo), StrengthError(elo + 25)) << elo;
+    }
+    EXPECT_EQ(StrengthError(MaxStrengthElo), 0);
 }
 
 } // namespace

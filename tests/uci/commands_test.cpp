@@ -211,6 +211,10 @@ TEST(Options, ValuesAreHeldInRangeAndUciRestoresTheDefaults) {
             return state.tt.entryCount / 65536;
         if (name == "Rate of play")
             return state.options.rateOfPlay;
+        if (name == "UCI_Elo")
+            return state.options.strengthElo;
+        if (name == "UCI_LimitStrength")
+            return state.options.limitStrength;
         return name == "MultiPV" ? state.options.multiPv : state.options.moveOverheadMs;
     };
     using Values                                 = std::vector<std::pair<const char*, long long>>;
@@ -224,6 +228,8 @@ TEST(Options, ValuesAreHeldInRangeAndUciRestoresTheDefaults) {
         {"MultiPV",
          {{"4", 4}, {"0", 1}, {"-3", 1}, {"17", 16}, {"99999999999", 16}, {"abc", 1}, {" 16", 16}}},
         {"Move Overhead", {{"250", 250}, {"-1", 0}, {"5001", 5000}, {"x", 0}}},
+        {"UCI_Elo", {{"1800", 1800}, {"999", 1000}, {"1851", 1850}, {"-5", 1000}}},
+        {"UCI_LimitStrength", {{"true", 1}, {"false", 0}, {"TRUE", 0}}},
     };
     for (const auto& [name, values] : cases)
         for (const auto& [value, expected] : values) {
@@ -269,7 +275,7 @@ TEST(Options, NamesMatchExactlyAndTextsAreKeptWhole) {
     EXPECT_EQ(Output([&] { setOption(table, "Ponder" + std::string(300, 'x'), "true"); }).size(),
               std::string("info string No such option: Ponder\n").size() + 300);
     EXPECT_EQ(ValueOf("Ponder"), "false");
-    EXPECT_EQ(table.count, 15);
+    EXPECT_EQ(table.count, 18);
 }
 
 // Sizes too large to build in a test are checked by their rounding alone.
