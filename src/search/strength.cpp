@@ -24,7 +24,7 @@ constexpr std::array<StrengthStep, 4> StrengthSteps = {{
     {MinStrengthElo,   1200, 270},
     {1350,             3000, 130},
     {1700,            20000,  45},
-    {MaxStrengthElo,  40000,   0},
+    {MaxStrengthElo,  60000,   0},
 }};
 // clang-format on
 
