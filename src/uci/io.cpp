@@ -170,14 +170,6 @@ bool hasInputEnded() {
     return Input.ended;
 }
 
-bool isInputPending() {
-    if (lineLengthAt(Input.head, PieceLength) > 0 || Input.ended)
-        return true;
-    if (Input.text)
-        return Input.textAt < Input.textSize;
-    return isStandardInputReadable();
-}
-
 void useInputText(std::string_view text, std::size_t chunk) {
     useStandardInput();
     Input.text      = text.data();

@@ -43,9 +43,6 @@ bool isLaterSearchQueued();
 bool isInputBufferFull();
 bool hasInputEnded();
 
-// Whether a line (or the end of input) is waiting, in the buffer or on standard input.
-bool isInputPending();
-
 // Tests and fuzzing: the input becomes `text` (kept by the caller), handed out in pieces of at
 // most `chunk` bytes per read and ended after its last byte; an empty buffer and standard input
 // again with useStandardInput.
