@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace tarvo {
 namespace {
@@ -109,39 +110,36 @@ TEST(SetFromFen, RefusesUnplayableTextsAndKeepsTheBoard) {
     }
 }
 
-// Over the walk: the key after each move equals the key computed from scratch, the mover's king
-// is safe, and unmaking gives back every field; a null move does the same.
+// Over the walk: after each move the board keeps every invariant (its key the one computed
+// from scratch, the mover's king safe) and has recorded the key it left; unmaking gives back
+// every field. A null move does the same.
 TEST(MakeMove, UnmakeRestoresEveryFieldAndKeysMatch) {
     long moves = 0;
     test::WalkSuite(test::WalkPlies - 1, [&](Board& board) {
         if (::testing::Test::HasFailure())
             return;
         const Board saved = board;
-        const int mover   = board.sideToMove;
-        for (const Move move : test::LegalMoves(board)) {
+        const bool inCheck =
+            IsSquareAttacked(board, board.sideToMove ^ 1, board.kingSquare[board.sideToMove]);
+        std::vector<Move> made = test::LegalMoves(board);
+        made.push_back(inCheck ? NoMove : NullMove);
+        for (const Move move : made) {
+            if (move == NoMove)
+                continue;
             UndoInfo undo;
-            MakeMove(board, move, undo);
+            move == NullMove ? MakeNullMove(board, undo) : MakeMove(board, move, undo);
             ++moves;
-            const bool madeWell =
-                board.hashKey == ComputeHashKey(board) &&
-                board.historyCount == saved.historyCount + 1 &&
-                board.history[saved.historyCount] == saved.hashKey &&
-                !IsSquareAttacked(board, board.sideToMove, board.kingSquare[mover]);
-            UnmakeMove(board, move, undo);
-            if (!madeWell || !test::SameBoard(board, saved))
-                FAIL() << WriteFen(saved) << " " << test::MoveText(move);
+            const char* problem = fuzz::BoardProblem(board);
+            if (!problem && (board.historyCount != saved.historyCount + 1 ||
+                             board.history[saved.historyCount] != saved.hashKey))
+                problem = "the key left is not recorded";
+            if (!problem && move == NullMove && (board.epFile || board.halfmoveClock))
+                problem = "a null move keeps an en-passant file or the clock";
+            move == NullMove ? UnmakeNullMove(board, undo) : UnmakeMove(board, move, undo);
+            if (problem || !test::SameBoard(board, saved))
+                FAIL() << WriteFen(saved) << " " << test::MoveText(move) << ": "
+                       << (problem ? problem : "unmake");
         }
-        if (IsSquareAttacked(board, mover ^ 1, board.kingSquare[mover]))
-            return;
-        UndoInfo undo;
-        MakeNullMove(board, undo);
-        const bool madeWell = board.sideToMove != mover && board.epFile == 0 &&
-                              board.halfmoveClock == 0 &&
-                              board.history[saved.historyCount] == saved.hashKey &&
-                              board.hashKey == ComputeHashKey(board);
-        UnmakeNullMove(board, undo);
-        if (!madeWell || !test::SameBoard(board, saved))
-            FAIL() << "null move in " << WriteFen(saved);
     });
     EXPECT_GT(moves, 15000);
 }

@@ -72,7 +72,8 @@ inline bool SameBoard(const Board& a, const Board& b) {
         a.kingSquare != b.kingSquare || a.halfmoveClock != b.halfmoveClock ||
         a.pieces != b.pieces || a.occupied != b.occupied || a.occupiedFiles != b.occupiedFiles ||
         a.occupiedAntiDiag != b.occupiedAntiDiag || a.occupiedDiag != b.occupiedDiag ||
-        a.colour != b.colour || a.hashKey != b.hashKey)
+        a.colour != b.colour || a.hashKey != b.hashKey ||
+        a.castlingSetup.mask != b.castlingSetup.mask || a.castlingSetup.key != b.castlingSetup.key)
         return false;
     for (std::uint32_t i = 0; i < a.historyCount && i < HistoryCapacity; ++i)
         if (a.history[i] != b.history[i])

@@ -15,12 +15,18 @@ constexpr std::uint64_t LegalBudget = 200000, StagedBudget = 20000;
 constexpr std::uint64_t LegalBudget = ~std::uint64_t{0}, StagedBudget = 1000000;
 #endif
 
-// The standard suite and the Fischer random one, with the number of positions each holds.
+// The standard suite and the Fischer random one, with the number of positions each holds, and
+// the corner positions their games never reach: en-passant squares without a pawn behind them
+// or with the taker pinned or shielding its king, double checks of every kind, and Fischer
+// random castlings whose king or rook stands still, swaps places, or crosses the whole rank.
 const struct {
     const char* name;
     bool chess960;
     int positions;
-} Suites[] = {{"perft.epd", false, 62}, {"perft960.epd", true, 80}};
+} Suites[] = {{"perft.epd", false, 62},
+              {"perft960.epd", true, 80},
+              {"corners.epd", false, 8},
+              {"corners960.epd", true, 10}};
 
 TEST(Perft, SuitesMatchReferenceCounts) {
     for (const auto& suite : Suites) {

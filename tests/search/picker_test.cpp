@@ -1,4 +1,5 @@
 #include "board/tables.h"
+#include "board/validate.h"
 #include "search/draw.h"
 #include "search/history.h"
 #include "search/picker.h"
@@ -173,6 +174,38 @@ TEST(History, CutoffsAddTheTruncatedSquareOfTheDepthAndCountsHalveAt32000) {
     EXPECT_EQ(state.failCount[index], 16000);
     EXPECT_EQ(state.cutoffCount[index], 50);
     EXPECT_EQ(state.failCount[0], 9);
+}
+
+// A stored move (hash move, killer) is accepted exactly when it is legal: every legal move,
+// words of other positions (either side to move) and the reserved words. The pin lines are the
+// search's, which the staged perft checks.
+TEST(IsStoredMoveLegal, AnswersExactlyWhetherAWordIsLegalOverTheWalk) {
+    std::array<std::array<Move, 40>, 2> pools{}; // recent words, per side to move
+    long tested = 0, accepted = 0, added = 0;
+    test::WalkSuite(test::WalkPlies, [&](Board& board) {
+        if (::testing::Test::HasFailure() ||
+            IsSquareAttacked(board, board.sideToMove ^ 1, board.kingSquare[board.sideToMove]))
+            return;
+        Bitboard straight = 0, diagonal = 0;
+        int checkerCount  = 0;
+        ComputePinLines(board, FindCheckers(board, checkerCount), straight, diagonal);
+        const std::vector<Move> legal = test::Sorted(test::LegalMoves(board));
+        std::vector<Move> words       = legal;
+        words.insert(words.end(), {NullMove, NoMove});
+        for (const auto& pool : pools)
+            words.insert(words.end(), pool.begin(), pool.end());
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            const bool isLegal = std::binary_search(legal.begin(), legal.end(), words[i]);
+            if (IsStoredMoveLegal(board, words[i], straight, diagonal) != isLegal)
+                FAIL() << WriteFen(board) << " word " << std::hex << words[i];
+            tested += i >= legal.size();
+            accepted += i >= legal.size() && isLegal;
+        }
+        for (std::size_t i = board.historyCount % 7; i < legal.size(); i += 7)
+            pools[board.sideToMove][added++ % 40] = legal[i];
+    });
+    EXPECT_GT(accepted, tested / 50);
+    EXPECT_LT(accepted, tested / 2);
 }
 
 } // namespace

@@ -53,19 +53,6 @@ struct TTStoreAndProbe : ::testing::Test {
     }
 };
 
-// Two threads that write one slot at once may leave one entry's key word beside another's data.
-TEST_F(TTStoreAndProbe, ATornSlotMatchesNoKey) {
-    store(0, MoveA, 10, 3.0f);
-    store(1, MoveB, 20, 5.0f);
-    TTSlot* slots = table.entries + 4 * 5;
-    slots[0].data.store(slots[1].data.load());
-    TTEntry entry{};
-    EXPECT_FALSE(TTProbe(table, key(0), entry));
-    ASSERT_TRUE(TTProbe(table, key(1), entry));
-    EXPECT_EQ(TTEntryMove(entry), MoveB);
-    EXPECT_EQ(entry.score, 20);
-}
-
 // The victim is looked for in its own bucket only, never in the next one.
 TEST_F(TTStoreAndProbe, FullBucketGivesUpItsFirstShallowestEntry) {
     const float depths[4] = {5.0f, 2.0f, 7.0f, 2.0f};
