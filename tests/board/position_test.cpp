@@ -144,41 +144,5 @@ TEST(MakeMove, UnmakeRestoresEveryFieldAndKeysMatch) {
     EXPECT_GT(moves, 15000);
 }
 
-// Moves played from a position reach the same state and key as the resulting FEN set up anew.
-TEST(MakeMove, PlayedLinesMatchTheirFen) {
-    const struct {
-        const char* fen;
-        int clock;
-        const char* moves;
-        const char* reached;
-    } cases[] = {
-        // A double step names its square only when a pawn can take.
-        {StartFen, 0, "e2e4", "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1"},
-        {"4k3/8/8/8/3p4/8/4P3/4K3 w - - 0 1", 0, "e2e4", "4k3/8/8/8/3pP3/8/8/4K3 b - e3 0 1"},
-        {"4k3/8/8/8/p7/8/7P/4K3 w - - 0 1", 0, "h2h4", "4k3/8/8/8/p6P/8/8/4K3 b - - 0 1"},
-        {"4k3/8/8/8/8/8/4P3/R3K3 w - - 0 1", 0, "a1a2 e8d8 e2e3 d8e8 a2a8",
-         "R3k3/8/8/8/8/4P3/8/4K3 b - - 2 1"},
-        {"4k3/8/8/8/8/8/8/R3K3 w - - 0 1", 254, "a1a2 e8d8 a2a1",
-         "3k4/8/8/8/8/8/8/R3K3 b - - 255 1"},
-        {"1n2k3/P7/8/8/8/8/8/4K3 w - - 0 1", 30, "a7b8q", "1Q2k3/8/8/8/8/8/8/4K3 b - - 0 1"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.fen) + " " + c.moves);
-        Board board         = BoardFrom(c.fen);
-        board.halfmoveClock = static_cast<std::uint8_t>(c.clock);
-        std::istringstream moves(c.moves);
-        std::uint32_t played = 0;
-        for (std::string text; moves >> text; ++played) {
-            const Move move = test::FindMove(board, text);
-            ASSERT_NE(move, NoMove) << text;
-            UndoInfo undo;
-            MakeMove(board, move, undo);
-        }
-        EXPECT_EQ(WriteFen(board), c.reached);
-        EXPECT_EQ(board.hashKey, BoardFrom(c.reached).hashKey);
-        EXPECT_EQ(board.historyCount, played);
-    }
-}
-
 } // namespace
 } // namespace tarvo
