@@ -12,9 +12,9 @@ namespace {
 
 using test::BoardFrom;
 
-// Loading, unloading and the win/draw/loss probe, by colour and ply. Results were read from
-// the same tables with a separate prober.
-TEST(Tablebases, LoadProbeAndUnload) {
+// Loading, unloading and the win/draw/loss probe, by colour and ply (results read from the same
+// tables with a separate prober), and the probes inside the search.
+TEST(Tablebases, ProbeAndBoundTheSearch) {
     auto owned         = std::make_unique<SearchState>();
     SearchState& state = *owned;
     InitSearchState(state);
@@ -54,26 +54,15 @@ TEST(Tablebases, LoadProbeAndUnload) {
     // A table that is not there fails the probe; unloading fails every probe.
     int score = 7;
     EXPECT_FALSE(ProbeTablebaseScore(state, BoardFrom("8/8/8/4k3/8/8/8/3BK3 w - - 0 1"), 1, score));
-    EXPECT_EQ(LoadTablebases("<empty>").pieces, 0);
-    EXPECT_FALSE(ProbeTablebaseScore(state, BoardFrom(probes[0].fen), 1, score));
-    EXPECT_EQ(score, 7);
-    ReleaseSearchState(state);
-}
 
-// Inside the search a win is a floor and a loss a ceiling, a mate is found before any probe,
-// a null move's child is not probed as if its count were fresh, the probe options hold, and
-// only the main thread filters the root.
-TEST(Tablebases, BoundTheSearchWithoutHidingMates) {
-    auto owned         = std::make_unique<SearchState>();
-    SearchState& state = *owned;
-    InitSearchState(state);
-    state.options.tablebasePieces = LoadTablebases(TARVO_TEST_DATA "/syzygy").pieces;
-    state.control.runState        = Untimed;
-    const auto search = [&](const char* fen, int alpha, int beta, float depth, int ply) {
-        Board board          = BoardFrom(fen);
-        state.tbHits         = 0;
-        const int value      = Search(state, board, alpha, beta, depth, ply, true);
-        return value;
+    // Inside the search a win is a floor and a loss a ceiling, a mate is found before any probe,
+    // a null move's child is not probed as if its count were fresh, the probe options hold, and
+    // only the main thread filters the root.
+    state.control.runState = Untimed;
+    const auto search      = [&](const char* fen, int alpha, int beta, float depth, int ply) {
+        Board board  = BoardFrom(fen);
+        state.tbHits = 0;
+        return Search(state, board, alpha, beta, depth, ply, true);
     };
     const char* krk = "8/8/8/3k4/8/8/8/R3K3 w - - 0 1";
     EXPECT_EQ(search(krk, -Infinity, Infinity, 3.0f, 1), TablebaseWinScore - 1);
@@ -111,21 +100,20 @@ TEST(Tablebases, BoundTheSearchWithoutHidingMates) {
 
     // The root's filter: the main thread's, never a helper's.
     for (const int threadIndex : {0, 1}) {
-        Board board       = BoardFrom("8/8/2k5/8/4P3/4K3/8/8 w - - 0 1");
-        state.threadIndex = threadIndex;
-        SearchLimits limits;
-        limits.depth         = 1;
-        state.control        = SearchControl{};
-        state.control.maxDepth = 1;
+        Board board             = BoardFrom("8/8/2k5/8/4P3/4K3/8/8 w - - 0 1");
+        state.threadIndex       = threadIndex;
+        state.control           = SearchControl{};
+        state.control.maxDepth  = 1;
         state.control.iteration = 1;
         state.control.runState  = Untimed;
-        state.tbHits            = 0;
-        RootSearch(state, board, limits);
+        RootSearch(state, board, SearchLimits{});
         EXPECT_EQ(state.control.rootInTablebase, threadIndex == 0);
         EXPECT_EQ(state.rootMoveCount, threadIndex == 0 ? 1 : 8);
     }
     state.threadIndex = 0;
-    LoadTablebases("");
+    EXPECT_EQ(LoadTablebases("<empty>").pieces, 0);
+    EXPECT_FALSE(ProbeTablebaseScore(state, BoardFrom(probes[0].fen), 1, score));
+    EXPECT_EQ(score, 7);
     ReleaseSearchState(state);
 }
 
