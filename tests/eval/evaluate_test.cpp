@@ -13,13 +13,6 @@ namespace {
 
 using test::BoardFrom;
 
-TEST(Evaluate, ScoresForTheSideToMove) {
-    // A lone pawn on e2: 75 from its table, 10 for each king, 49 from the pawn terms.
-    EXPECT_EQ(Evaluate(BoardFrom("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1")), 124);
-    EXPECT_EQ(Evaluate(BoardFrom("4k3/8/8/8/8/8/4P3/4K3 b - - 0 1")), -124);
-    EXPECT_EQ(Evaluate(BoardFrom(StartFen)), 0);
-}
-
 enum Term { Outposts, Pawns, KingSafety, Bishops, Rooks, Queens };
 
 // White's term as the driver computes it (the mirror walk holds Black to the same scores).

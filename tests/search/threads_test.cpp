@@ -102,18 +102,5 @@ TEST_F(ThreadedSearch, HelpersSearchAlongAndAreParkedWhenTheMainThreadEnds) {
     EXPECT_EQ(SummedCounters(state).nodes, state.nodes);
 }
 
-TEST_F(ThreadedSearch, HelpersStopWithTheMainThread) {
-    SetSearchThreads(state, 2);
-    // The main thread stops itself at its first poll; the helper was told to search to the end.
-    state.hooks.nodePoll = [](SearchState& main) { main.control.runState = Stopped; };
-    Board board          = BoardFrom(StartFen);
-    Run(board, MaxPly - 1);
-    const SearchState& helper = *state.threads->helpers[0]->state;
-    EXPECT_EQ(state.threads->running, 0);
-    EXPECT_EQ(helper.control.runState, Stopped);
-    EXPECT_LT(helper.control.iteration, MaxPly - 1);
-    EXPECT_NE(test::FindMove(board, test::MoveText(state.plies[0].pv[0])), NoMove);
-}
-
 } // namespace
 } // namespace tarvo
