@@ -86,26 +86,42 @@ inline void CheckBoard(const Board& board) {
         Fail(problem, board);
 }
 
-// The board keeps its invariants; after each legal move the key is still the computed one
-// and the mover's king is safe, and unmake restores every field.
+// The first problem of a legal move (or of a null move, out of check) made and unmade on the
+// board, or nullptr: after the move the board keeps its invariants (so its key is the computed
+// one and the mover's king is safe) and has recorded the key it left, a null move clears the
+// en-passant file and the clock, and unmaking restores every field.
+inline const char* MoveProblem(Board& board) {
+    if (board.historyCount >= HistoryCapacity)
+        return nullptr; // no room to record another move: a game is compacted before it gets here
+    MoveList moves;
+    GenerateLegalMoves(board, moves);
+    if (!IsSquareAttacked(board, board.sideToMove ^ 1, board.kingSquare[board.sideToMove]))
+        moves.moves[moves.count++] = NullMove;
+    const Board before = board;
+    for (std::uint32_t i = 0; i < moves.count; ++i) {
+        const Move move = moves.moves[i];
+        UndoInfo undo;
+        move == NullMove ? MakeNullMove(board, undo) : MakeMove(board, move, undo);
+        const char* problem = BoardProblem(board);
+        if (!problem && (board.historyCount != before.historyCount + 1 ||
+                         board.history[before.historyCount] != before.hashKey))
+            problem = "a move did not record the key it left";
+        if (!problem && move == NullMove &&
+            (board.epFile || board.halfmoveClock || board.sideToMove == before.sideToMove))
+            problem = "a null move kept the side to move, the en-passant file or the clock";
+        move == NullMove ? UnmakeNullMove(board, undo) : UnmakeMove(board, move, undo);
+        if (!problem && !SameBoard(board, before))
+            problem = "unmake did not restore every field";
+        if (problem)
+            return problem;
+    }
+    return nullptr;
+}
+
 inline void CheckBoardAndEveryMove(Board& board) {
     CheckBoard(board);
-    if (board.historyCount >= HistoryCapacity)
-        return; // no room to record another move: the game is compacted before it gets here
-    MoveList legal;
-    GenerateLegalMoves(board, legal);
-    const Board before = board;
-    for (std::uint32_t i = 0; i < legal.count; ++i) {
-        UndoInfo undo;
-        MakeMove(board, legal.moves[i], undo);
-        if (board.hashKey != ComputeHashKey(board))
-            Fail("make-move left a key that differs from the computed one", board);
-        if (IsSquareAttacked(board, board.sideToMove, board.kingSquare[board.sideToMove ^ 1]))
-            Fail("a legal move left its own king in check", board);
-        UnmakeMove(board, legal.moves[i], undo);
-        if (!SameBoard(board, before))
-            Fail("unmake did not restore every field", before);
-    }
+    if (const char* problem = MoveProblem(board))
+        Fail(problem, board);
 }
 
 } // namespace tarvo::fuzz
