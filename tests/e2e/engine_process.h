@@ -7,8 +7,8 @@
 #include <fcntl.h>
 #include <iterator>
 #include <poll.h>
-#include <sstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <sys/wait.h>
@@ -23,15 +23,18 @@ inline Lines Tokens(const std::string& line) {
     std::istringstream in(line);
     return {std::istream_iterator<std::string>(in), {}};
 }
-
-inline const std::string MoveText = "[a-h][1-8][a-h][1-8][qnrb]?";
-
-// "bestmove e2e4" or "bestmove e2e4 ponder e7e5": single blanks, nothing trailing.
-inline bool IsBestMoveLine(const std::string& line) {
-    return std::regex_match(line,
-                            std::regex("bestmove " + MoveText + "( ponder " + MoveText + ")?"));
+inline std::string Last(const Lines& lines) { return lines.empty() ? "<no line>" : lines.back(); }
+// The best move of a search's lines, or "" when they do not end with one.
+inline std::string BestMove(const Lines& lines) {
+    return Last(lines).starts_with("bestmove ") ? Tokens(lines.back()).at(1) : "";
 }
 
+inline const std::string MoveText = "[a-h][1-8][a-h][1-8][qnrb]?";
+// "bestmove e2e4" or "bestmove e2e4 ponder e7e5": single blanks, nothing trailing.
+inline bool IsBestMoveLine(const std::string& line) {
+    static const std::regex best("bestmove " + MoveText + "( ponder " + MoveText + ")?");
+    return std::regex_match(line, best);
+}
 // Every info line is a list of keys, each with its value(s), as an interface parses it, or a
 // free text after "string".
 inline bool IsInfoLine(const std::string& line) {
@@ -42,10 +45,6 @@ inline bool IsInfoLine(const std::string& line) {
     return line.starts_with("info string ") || (line != "info" && std::regex_match(line, info));
 }
 
-inline std::string Last(const Lines& lines) {
-    return lines.empty() ? "<no line>" : lines.back();
-}
-
 class EngineProcess {
   public:
     EngineProcess() {
@@ -53,8 +52,7 @@ class EngineProcess {
         int input[2], output[2];
         if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0)
             return;
-        pid_ = fork();
-        if (pid_ == 0) {
+        if ((pid_ = fork()) == 0) {
             dup2(input[0], STDIN_FILENO);
             dup2(output[1], STDOUT_FILENO);
             execl(TARVO_BINARY, TARVO_BINARY, static_cast<char*>(nullptr));
@@ -73,16 +71,27 @@ class EngineProcess {
             waitpid(pid_, nullptr, 0);
         }
     }
-    EngineProcess(const EngineProcess&)            = delete;
-    EngineProcess& operator=(const EngineProcess&) = delete;
+    EngineProcess(const EngineProcess&) = delete;
 
     bool running() const { return pid_ > 0; }
-    void sendRaw(std::string_view bytes) {
-        for (ssize_t put;
-             !bytes.empty() && (put = write(toEngine_, bytes.data(), bytes.size())) > 0;)
+    void send(const std::string& line) {
+        const std::string text = line + "\n";
+        std::string_view bytes = text;
+        for (ssize_t put; !bytes.empty() && (put = write(toEngine_, bytes.data(), bytes.size())) > 0;)
             bytes.remove_prefix(static_cast<std::size_t>(put));
     }
-    void send(std::string_view line) { sendRaw(std::string(line) + "\n"); }
+    // Lists the options (they take effect only after that), then sets each "NAME value V".
+    void uci(const Lines& options = {}) {
+        send("uci");
+        readUntil("uciok");
+        for (const std::string& option : options)
+            send("setoption name " + option);
+    }
+    // A search's lines up to its best move, with `end` (stop, ponderhit) sent behind the go.
+    Lines search(const std::string& position, const std::string& go, const char* end = nullptr) {
+        send("position " + position + "\n" + go + (end ? std::string("\n") + end : ""));
+        return readUntil("bestmove");
+    }
     void closeInput() {
         if (toEngine_ >= 0)
             close(toEngine_);
@@ -106,9 +115,8 @@ class EngineProcess {
         pending_.erase(0, newline + 1);
         return true;
     }
-
     // Lines up to and including the first that starts with `prefix`; fewer on timeout.
-    Lines readUntil(std::string_view prefix, int timeoutMs = 10000) {
+    Lines readUntil(const std::string& prefix, int timeoutMs = 60000) {
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         Lines lines;
         for (std::string line; (lines.empty() || !lines.back().starts_with(prefix)) &&
@@ -116,7 +124,6 @@ class EngineProcess {
             lines.push_back(line);
         return lines;
     }
-
     // The exit status, or -1 on timeout or death by a signal.
     int waitForExit(int timeoutMs = 10000) {
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -135,8 +142,7 @@ class EngineProcess {
   private:
     using Clock = std::chrono::steady_clock;
     static int msLeft(Clock::time_point deadline) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         return left.count() > 0 ? static_cast<int>(left.count()) : 0;
     }
     pid_t pid_    = -1;
