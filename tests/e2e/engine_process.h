@@ -2,6 +2,7 @@
 // The built engine driven through two pipes, as a chess interface drives it. The child is
 // killed when the object goes away, so a failing test never leaves it behind.
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -23,10 +24,17 @@ inline Lines Tokens(const std::string& line) {
     std::istringstream in(line);
     return {std::istream_iterator<std::string>(in), {}};
 }
-inline std::string Last(const Lines& lines) { return lines.empty() ? "<no line>" : lines.back(); }
+inline std::string Last(const Lines& lines) {
+    return lines.empty() ? "<no line>" : lines.back();
+}
 // The best move of a search's lines, or "" when they do not end with one.
 inline std::string BestMove(const Lines& lines) {
     return Last(lines).starts_with("bestmove ") ? Tokens(lines.back()).at(1) : "";
+}
+
+inline int Count(const Lines& lines, const std::string& prefix) {
+    return static_cast<int>(std::ranges::count_if(
+        lines, [&](const std::string& line) { return line.starts_with(prefix); }));
 }
 
 inline const std::string MoveText = "[a-h][1-8][a-h][1-8][qnrb]?";
@@ -40,8 +48,8 @@ inline bool IsBestMoveLine(const std::string& line) {
 inline bool IsInfoLine(const std::string& line) {
     static const std::regex info(
         "info(( (depth|seldepth|time|nodes|nps|multipv|hashfull|tbhits|currmovenumber) -?\\d+)|"
-        "( score (cp|mate) -?\\d+)|( wdl \\d+ \\d+ \\d+)|( currmove " + MoveText +
-        "))*( pv( " + MoveText + ")+)? ?");
+        "( score (cp|mate) -?\\d+)|( wdl \\d+ \\d+ \\d+)|( currmove " +
+        MoveText + "))*( pv( " + MoveText + ")+)? ?");
     return line.starts_with("info string ") || (line != "info" && std::regex_match(line, info));
 }
 
@@ -73,11 +81,11 @@ class EngineProcess {
     }
     EngineProcess(const EngineProcess&) = delete;
 
-    bool running() const { return pid_ > 0; }
     void send(const std::string& line) {
         const std::string text = line + "\n";
         std::string_view bytes = text;
-        for (ssize_t put; !bytes.empty() && (put = write(toEngine_, bytes.data(), bytes.size())) > 0;)
+        for (ssize_t put;
+             !bytes.empty() && (put = write(toEngine_, bytes.data(), bytes.size())) > 0;)
             bytes.remove_prefix(static_cast<std::size_t>(put));
     }
     // Lists the options (they take effect only after that), then sets each "NAME value V".
@@ -126,17 +134,13 @@ class EngineProcess {
     }
     // The exit status, or -1 on timeout or death by a signal.
     int waitForExit(int timeoutMs = 10000) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (int status = 0;; usleep(2000)) {
-            const pid_t done = pid_ > 0 ? waitpid(pid_, &status, WNOHANG) : -1;
-            if (done != 0) {
-                const bool exited = done == pid_ && WIFEXITED(status);
-                pid_              = -1;
-                return exited ? WEXITSTATUS(status) : -1;
+        int status = 0;
+        for (int waited = 0; waited < timeoutMs && pid_ > 0; waited += 2, usleep(2000))
+            if (const pid_t done = waitpid(pid_, &status, WNOHANG); done != 0) {
+                pid_ = -1;
+                return done > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             }
-            if (msLeft(deadline) == 0)
-                return -1;
-        }
+        return -1;
     }
 
   private:
