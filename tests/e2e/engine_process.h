@@ -3,7 +3,6 @@
 // killed when the object goes away, so a failing test never leaves it behind.
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <iterator>
@@ -14,6 +13,7 @@
 #include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace tarvo::testing {
@@ -95,27 +95,22 @@ class EngineProcess {
         for (const std::string& option : options)
             send("setoption name " + option);
     }
-    // A search's lines up to its best move, with `end` (stop, ponderhit) sent behind the go.
-    Lines search(const std::string& position, const std::string& go, const char* end = nullptr) {
-        send("position " + position + "\n" + go + (end ? std::string("\n") + end : ""));
+    // A search's lines up to its best move.
+    Lines search(const std::string& position, const std::string& go) {
+        send("position " + position + "\n" + go);
         return readUntil("bestmove");
     }
-    void closeInput() {
-        if (toEngine_ >= 0)
-            close(toEngine_);
-        toEngine_ = -1;
-    }
+    void closeInput() { close(std::exchange(toEngine_, -1)); }
 
-    // The next line without its newline; false when none comes in time or the output ended.
+    // The next line without its newline; false when the output ends or none comes in time.
     bool readLine(std::string& line, int timeoutMs = 10000) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         std::size_t newline;
         while ((newline = pending_.find('\n')) == std::string::npos) {
             pollfd ready{fromEngine_, POLLIN, 0};
             char buffer[4096];
-            ssize_t got = 0;
-            if (poll(&ready, 1, msLeft(deadline)) <= 0 ||
-                (got = read(fromEngine_, buffer, sizeof buffer)) <= 0)
+            const ssize_t got =
+                poll(&ready, 1, timeoutMs) > 0 ? read(fromEngine_, buffer, sizeof buffer) : 0;
+            if (got <= 0)
                 return false;
             pending_.append(buffer, static_cast<std::size_t>(got));
         }
@@ -123,12 +118,12 @@ class EngineProcess {
         pending_.erase(0, newline + 1);
         return true;
     }
-    // Lines up to and including the first that starts with `prefix`; fewer on timeout.
+    // Lines up to and including the first that starts with `prefix`; fewer when the engine
+    // falls silent for `timeoutMs`.
     Lines readUntil(const std::string& prefix, int timeoutMs = 60000) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         Lines lines;
-        for (std::string line; (lines.empty() || !lines.back().starts_with(prefix)) &&
-                               readLine(line, msLeft(deadline));)
+        for (std::string line;
+             (lines.empty() || !lines.back().starts_with(prefix)) && readLine(line, timeoutMs);)
             lines.push_back(line);
         return lines;
     }
@@ -144,11 +139,6 @@ class EngineProcess {
     }
 
   private:
-    using Clock = std::chrono::steady_clock;
-    static int msLeft(Clock::time_point deadline) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-    }
     pid_t pid_    = -1;
     int toEngine_ = -1, fromEngine_ = -1;
     std::string pending_;

@@ -41,36 +41,26 @@ std::string Unescape(std::string text) {
     return bytes;
 }
 
-// Reads until the last lines read, one per line of `pattern`, match it; without `skip` the
-// next lines must. A best move passed on the way ends the wait.
+// Reads until the lines read end with lines that match `pattern` (split at \n); without `skip`
+// the next line must. A best move passed on the way ends the wait.
 bool Expect(EngineProcess& engine, const std::string& pattern, bool skip) {
-    const std::regex wanted(pattern);
-    std::size_t span = 1;
-    for (auto at = pattern.find("\\n"); at != std::string::npos; at = pattern.find("\\n", at + 1))
-        ++span;
-    Lines read;
-    std::string last;
+    const std::regex wanted("(?:^|\n)(?:" + pattern + ")\n$");
+    std::string read;
     for (std::string line; engine.readLine(line, 60000);) {
         EXPECT_TRUE(!line.starts_with("info") || testing::IsInfoLine(line)) << line;
-        read.push_back(line);
-        if (read.size() < span)
-            continue;
-        last = read[read.size() - span];
-        for (std::size_t i = read.size() - span + 1; i < read.size(); ++i)
-            last += "\n" + read[i];
-        if (std::regex_match(last, wanted))
+        if (std::regex_search(read += line + "\n", wanted))
             return true;
         if (!skip || line.starts_with("bestmove"))
             break;
     }
-    ADD_FAILURE() << "expected: " << pattern << "\nlast read (of " << read.size() << "):\n" << last;
+    ADD_FAILURE() << "expected: " << pattern << "\nread:\n" << read;
     return false;
 }
 
 TEST(Engine, Transcripts) {
     std::ifstream in(TARVO_SOURCE_DIR "/tests/e2e/transcripts.txt");
     std::unique_ptr<EngineProcess> engine;
-    std::string session, line;
+    std::string session;
     bool failed = true;
     int number = 0, sessions = 0;
     for (std::string step; std::getline(in, step); ++number) {
@@ -86,14 +76,10 @@ TEST(Engine, Transcripts) {
                                std::regex("\\$DATA"), TARVO_TEST_DATA);
         if (step[0] == '>')
             engine->send(Unescape(text));
-        else if (step[0] == '$')
-            EXPECT_FALSE(failed = engine->waitForExit() != std::stoi(text) ||
-                                  engine->readLine(line, 1000))
-                << line;
         else
             failed = !Expect(*engine, text, step[0] == '~');
     }
-    EXPECT_EQ(sessions, 8);
+    EXPECT_EQ(sessions, 6);
 }
 
 // Searches ended every way the protocol allows, as fast as an interface can send them, on two
@@ -115,14 +101,16 @@ TEST(Engine, ThreadsEndEveryGoWithOneLegalBestMove) {
     };
     EngineProcess engine;
     engine.uci({"Threads value 2"});
-    const auto play = [&](const char* fen, const std::string& go, const char* end, bool waits) {
-        engine.send(std::string("position fen ") + fen + "\n" + go);
-        if (waits) {
+    // `go` may name its end (stop, ponderhit) behind a bar; `waits`: isready comes first.
+    const auto play = [&](const char* fen, const std::string& go, bool waits) {
+        const auto bar = go.find('|');
+        engine.send(std::string("position fen ") + fen + "\n" + go.substr(0, bar));
+        if (waits && bar != std::string::npos) {
             engine.send("isready");
             EXPECT_EQ(Count(engine.readUntil("readyok"), "bestmove"), 0) << go;
         }
-        if (end)
-            engine.send(end);
+        if (bar != std::string::npos)
+            engine.send(go.substr(bar + 1));
         const Lines lines = engine.readUntil("bestmove");
         ASSERT_TRUE(IsBestMoveLine(Last(lines))) << go << ": " << Last(lines);
         EXPECT_NE(test::FindMove(test::BoardFrom(fen), BestMove(lines)), NoMove) << fen << go;
@@ -130,29 +118,23 @@ TEST(Engine, ThreadsEndEveryGoWithOneLegalBestMove) {
             EXPECT_TRUE(lines[i] == "readyok" || testing::IsInfoLine(lines[i])) << lines[i];
     };
     for (int i = 0; i < Pairs; ++i)
-        ASSERT_NO_FATAL_FAILURE(play(fens[i % 5], "go infinite", "stop", i == 0));
+        ASSERT_NO_FATAL_FAILURE(play(fens[i % 5], "go infinite|stop", i == 0));
     for (int i = 0; i < TimedSearches; ++i)
-        ASSERT_NO_FATAL_FAILURE(
-            play(fens[i % 5], i % 2 ? "go movetime 5" : "go wtime 300 btime 300 winc 5 binc 5",
-                 nullptr, false));
+        ASSERT_NO_FATAL_FAILURE(play(
+            fens[i % 5], i % 2 ? "go movetime 5" : "go wtime 300 btime 300 winc 5 binc 5", false));
     for (int i = 0; i < 5; ++i)
-        ASSERT_NO_FATAL_FAILURE(play(fens[i], "go ponder wtime 200 btime 200", "ponderhit", false));
+        ASSERT_NO_FATAL_FAILURE(play(fens[i], "go ponder wtime 200 btime 200|ponderhit", false));
 
     engine.send(
         "setoption name Threads value 1\nsetoption name UCI_LimitStrength value true\n"
         "setoption name UCI_Elo value 1200\nsetoption name Strength Seed value 1\nucinewgame");
-    for (const auto& [go, end] :
-         {std::pair<const char*, const char*>{"go depth 6", nullptr},
-          {"go nodes 3000", nullptr},
-          {"go movetime 100", nullptr},
-          {"go wtime 2000 btime 2000 winc 20 binc 20", nullptr},
-          {"go infinite", "stop"},
-          {"go ponder wtime 2000 btime 2000", "ponderhit"},
-          {"setoption name MultiPV value 3\ngo depth 5", nullptr},
-          {"setoption name Threads value 2\ngo wtime 2000 btime 2000", nullptr},
-          {"go infinite", "stop"}})
-        ASSERT_NO_FATAL_FAILURE(play(
-            "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4", go, end, true));
+    for (const char* go :
+         {"go depth 6", "go nodes 3000", "go movetime 100",
+          "go wtime 2000 btime 2000 winc 20 binc 20", "go infinite|stop",
+          "go ponder wtime 2000 btime 2000|ponderhit", "setoption name MultiPV value 3\ngo depth 5",
+          "setoption name Threads value 2\ngo wtime 2000 btime 2000", "go infinite|stop"})
+        ASSERT_NO_FATAL_FAILURE(
+            play("r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 4 4", go, true));
     // Exactly one best move each: none is left over.
     engine.send("isready");
     EXPECT_EQ(Count(engine.readUntil("readyok"), "bestmove"), 0);
@@ -190,21 +172,19 @@ TEST(Engine, ClocksBindBesideOtherLimits) {
 // Quit during a search ends the process without a best move; the end of input lets the
 // search end (an infinite one at once) and answer first, and the searches queued behind it.
 TEST(Engine, QuitEndsAtOnceAndTheEndOfInputAnswersFirst) {
-    const std::string stalemate = "fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1";
-    for (const auto& [position, threads, quit] : {std::tuple{"startpos", 1, true},
-                                                  {stalemate.c_str(), 1, true},
-                                                  {"startpos", 2, true},
-                                                  {"startpos", 1, false},
-                                                  {"startpos", 2, false},
-                                                  {stalemate.c_str(), 1, false}}) {
-        EngineProcess engine;
-        engine.uci({"Threads value " + std::to_string(threads)});
-        engine.send(std::string("position ") + position + "\ngo infinite");
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        quit ? engine.send("quit") : engine.closeInput();
-        EXPECT_EQ(engine.waitForExit(), 0) << position << threads << quit;
-        EXPECT_EQ(Count(engine.readUntil("bestmove", 1000), "bestmove"), quit ? 0 : 1) << position;
-    }
+    for (const bool quit : {true, false})
+        for (const auto& [position, threads] : {std::pair{"startpos", 1},
+                                                {"fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1", 1},
+                                                {"startpos", 2}}) {
+            EngineProcess engine;
+            engine.uci({"Threads value " + std::to_string(threads)});
+            engine.send(std::string("position ") + position + "\ngo infinite");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            quit ? engine.send("quit") : engine.closeInput();
+            EXPECT_EQ(engine.waitForExit(), 0) << position << threads << quit;
+            EXPECT_EQ(Count(engine.readUntil("bestmove", 1000), "bestmove"), quit ? 0 : 1)
+                << position;
+        }
     EngineProcess engine;
     engine.send("position startpos\ngo depth 7\nposition startpos moves e2e4\ngo nodes 2000");
     engine.closeInput();

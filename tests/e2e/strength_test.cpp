@@ -6,7 +6,6 @@
 #include "support/boards.h"
 
 #include <gtest/gtest.h>
-#include <utility>
 
 namespace tarvo {
 namespace {
@@ -14,38 +13,34 @@ namespace {
 using testing::BestMove;
 using testing::EngineProcess;
 
-// The weakest setting (with the given seed) against a full-strength defender: the moves, each
-// checked legal, and whether they mate.
-std::pair<std::string, bool> Convert(const char* fen, int seed) {
-    EngineProcess players[2];
-    players[0].uci({"UCI_LimitStrength value true", "UCI_Elo value 0",
-                    "Strength Seed value " + std::to_string(seed)});
-    players[0].send("ucinewgame");
-    players[1].uci();
-    Board board = test::BoardFrom(fen);
-    std::string moves;
-    for (int ply = 0; ply < 100 && !test::LegalMoves(board).empty(); ++ply) {
-        const std::string best = BestMove(
-            players[ply % 2].search(std::string("fen ") + fen + moves,
-                                    ply % 2 ? "go nodes 2000" : "go wtime 60000 btime 60000"));
-        const Move move = test::FindMove(board, best);
-        if (move == NoMove)
-            return {moves + " then illegal " + best, false};
-        UndoInfo undo;
-        MakeMove(board, move, undo);
-        moves += (moves.empty() ? " moves " : " ") + best;
-    }
-    return {moves,
-            test::LegalMoves(board).empty() &&
-                IsSquareAttacked(board, board.sideToMove ^ 1, board.kingSquare[board.sideToMove])};
+void Limit(EngineProcess& engine, int seed) {
+    engine.uci({"UCI_LimitStrength value true", "UCI_Elo value 1000",
+                "Strength Seed value " + std::to_string(seed)});
+    engine.send("ucinewgame");
 }
 
-// The weakest setting mates with queen or rook from the middle of the board well inside the
-// fifty-move rule.
+// The weakest setting mates a full-strength defender with queen or rook from the middle of the
+// board well inside the fifty-move rule.
 TEST(LimitedStrength, ConvertsTheBasicMatesAtTheLowestSetting) {
     for (const char* fen : {"8/8/8/4k3/8/8/8/3QK3 w - - 0 1", "8/8/8/4k3/8/8/8/R3K3 w - - 0 1"}) {
-        const auto [moves, mated] = Convert(fen, 1);
-        EXPECT_TRUE(mated) << fen << moves;
+        EngineProcess players[2];
+        Limit(players[0], 1);
+        players[1].uci();
+        Board board       = test::BoardFrom(fen);
+        std::string moves = " moves";
+        for (int ply = 0; ply < 100 && !test::LegalMoves(board).empty(); ++ply) {
+            const std::string best = BestMove(players[ply % 2].search(
+                std::string("fen ") + fen + moves, ply % 2 ? "go nodes 2000" : "go wtime 60000"));
+            const Move move        = test::FindMove(board, best);
+            ASSERT_NE(move, NoMove) << fen << moves << ": " << best;
+            UndoInfo undo;
+            MakeMove(board, move, undo);
+            moves += " " + best;
+        }
+        EXPECT_TRUE(
+            test::LegalMoves(board).empty() &&
+            IsSquareAttacked(board, board.sideToMove ^ 1, board.kingSquare[board.sideToMove]))
+            << fen << moves;
     }
 }
 
@@ -54,9 +49,7 @@ TEST(LimitedStrength, ConvertsTheBasicMatesAtTheLowestSetting) {
 TEST(LimitedStrength, ChoicesFollowTheSeed) {
     const auto choices = [](int seed) {
         EngineProcess engine;
-        engine.uci({"UCI_LimitStrength value true", "UCI_Elo value 1000",
-                    "Strength Seed value " + std::to_string(seed)});
-        engine.send("ucinewgame");
+        Limit(engine, seed);
         std::string played;
         for (const char* moves : {"", " e2e4", " e2e4 e7e5", " d2d4", " d2d4 d7d5 c2c4", " c2c4",
                                   " g1f3", " e2e4 c7c5"})
