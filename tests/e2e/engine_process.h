@@ -10,7 +10,6 @@
 #include <regex>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -81,12 +80,10 @@ class EngineProcess {
     }
     EngineProcess(const EngineProcess&) = delete;
 
+    // A blocking pipe takes the whole text, however long, as the engine reads it.
     void send(const std::string& line) {
-        const std::string text = line + "\n";
-        std::string_view bytes = text;
-        for (ssize_t put;
-             !bytes.empty() && (put = write(toEngine_, bytes.data(), bytes.size())) > 0;)
-            bytes.remove_prefix(static_cast<std::size_t>(put));
+        const std::string text             = line + "\n";
+        [[maybe_unused]] const ssize_t put = write(toEngine_, text.data(), text.size());
     }
     // Lists the options (they take effect only after that), then sets each "NAME value V".
     void uci(const Lines& options = {}) {

@@ -14,12 +14,7 @@
 namespace tarvo {
 namespace {
 
-using testing::BestMove;
-using testing::Count;
-using testing::EngineProcess;
-using testing::IsBestMoveLine;
-using testing::Last;
-using testing::Lines;
+using namespace testing;
 
 // A transcript's text to send: {TEXT}*N repeats TEXT, then \n \r \t \xNN are unescaped.
 std::string Unescape(std::string text) {
@@ -82,23 +77,20 @@ TEST(Engine, Transcripts) {
     EXPECT_EQ(sessions, 6);
 }
 
-// Searches ended every way the protocol allows, as fast as an interface can send them, on two
-// threads and then at a limited strength: each go ends with one legal best move after
-// well-formed lines, nothing hangs and no stop is lost; a search that waits for its stop or
-// ponderhit (at a limited strength long after its allowance is spent) answers isready meanwhile.
+// Searches ended every way the protocol allows, as fast as an interface sends them, on two threads
+// and at a limited strength: each ends with one legal best move, no stop is lost, and one waiting
+// for stop or ponderhit (long after a limited allowance) answers isready meanwhile.
 TEST(Engine, ThreadsEndEveryGoWithOneLegalBestMove) {
 #ifdef TARVO_SANITIZED
     constexpr int Pairs = 60, TimedSearches = 20;
 #else
     constexpr int Pairs = 1000, TimedSearches = 200;
 #endif
+    // Among them a mate in one, where the iterations run out at once, and a single legal move.
     const char* fens[] = {
-        StartFen,
-        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-        "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
-        "6k1/5ppp/8/8/8/8/8/K2R4 w - - 0 1",  // mate in one: the iterations run out at once
-        "4k3/8/8/8/8/8/3P1P2/r3K3 w - - 0 1", // a single legal move
-    };
+        StartFen, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+        "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1", "6k1/5ppp/8/8/8/8/8/K2R4 w - - 0 1",
+        "4k3/8/8/8/8/8/3P1P2/r3K3 w - - 0 1"};
     EngineProcess engine;
     engine.uci({"Threads value 2"});
     // `go` may name its end (stop, ponderhit) behind a bar; `waits`: isready comes first.

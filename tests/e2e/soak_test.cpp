@@ -12,17 +12,13 @@
 namespace tarvo {
 namespace {
 
-using testing::EngineProcess;
-using testing::Last;
-using testing::Lines;
+using namespace testing;
 
 #ifdef TARVO_SANITIZED
-constexpr int Games = 2;
 // The sanitizers slow the engine several times over, and a node poll comes that much later.
-constexpr int GraceMs = 150;
+constexpr int Games = 2, GraceMs = 150;
 #else
-constexpr int Games   = 5;
-constexpr int GraceMs = 0;
+constexpr int Games = 5, GraceMs = 0;
 #endif
 // The increment stays above the few milliseconds that each answer spends in the pipes and
 // the scheduler, so the clocks do not drain on their own.
@@ -61,10 +57,8 @@ struct Match {
     // legal with their ponder move on `at`; none when they are not, or nothing could be played.
     Lines bestMove(EngineProcess& engine, int timeoutMs, bool readyAsked, const Board& at) {
         const Lines lines = engine.readUntil("bestmove ", timeoutMs);
-        for (const std::string& line : lines)
-            EXPECT_TRUE(line.starts_with("info ") || line.starts_with("bestmove ") ||
-                        line == "readyok")
-                << line;
+        EXPECT_EQ(Count(lines, "info ") + Count(lines, "bestmove ") + Count(lines, "readyok"),
+                  static_cast<int>(lines.size()));
         if (readyAsked && testing::Count(lines, "readyok") == 0) {
             EXPECT_EQ(Last(engine.readUntil("readyok", AnswerMs)), "readyok");
         }

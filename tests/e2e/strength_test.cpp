@@ -10,8 +10,7 @@
 namespace tarvo {
 namespace {
 
-using testing::BestMove;
-using testing::EngineProcess;
+using namespace testing;
 
 void Limit(EngineProcess& engine, int seed) {
     engine.uci({"UCI_LimitStrength value true", "UCI_Elo value 1000",
