@@ -5,6 +5,7 @@
 #include "search/root.h"
 #include "support/boards.h"
 #include "uci/bench.h"
+#include "uci/captured.h"
 #include "uci/eval_command.h"
 #include "uci/go.h"
 #include "uci/loop.h"
@@ -14,7 +15,6 @@
 #include "uci/output.h"
 #include "uci/perft_command.h"
 #include "uci/position.h"
-#include "uci/stdio_pipes.h"
 #include "uci/wdl.h"
 
 #include <cstdio>
@@ -27,8 +27,8 @@
 namespace tarvo {
 namespace {
 
-using pipes::Output;
 using test::BoardFrom;
+using test::Output;
 
 std::string Text(Move move, bool chess960 = false) {
     return moveToText(move, chess960).data();
@@ -38,40 +38,16 @@ constexpr Move Castling(int king, int rook) {
     return MakeMoveWord(king, rook, King, NoPiece, CastlingFlag);
 }
 
-// With UCI_Chess960 castling is the king taking its own rook, both ways; other moves read and
-// write as in standard chess.
-TEST(Notation, FischerRandomCastlingIsKingTakesRook) {
-    const char* castles = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1";
-    const char* inner   = "2krbrnb/pp1pppn1/2pq4/7p/2P4P/PP3NP1/3PPP2/1RKNB1RB w B - 1 9";
-    const struct {
-        const char* fen;
-        const char* text;
-        Move word;
-        const char* standardText; // how standard notation writes the same word
-    } cases[] = {
-        {castles, "e1h1", Castling(4, 7), "e1g1"},
-        {castles, "e1a1", Castling(4, 0), "e1c1"},
-        {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "e8a8", Castling(60, 56), "e8c8"},
-        {inner, "c1b1", Castling(2, 1), "c1c1"},
-        {"4k3/8/8/8/8/8/8/5KR1 w G - 0 1", "f1g1", Castling(5, 6), "f1g1"},
-        {castles, "e1g1", MakeMoveWord(4, 6, King), "e1g1"}, // no castling word: refused later
-        {castles, "e1f1", MakeMoveWord(4, 5, King), "e1f1"},
-        {inner, "c4c5", MakeMoveWord(26, 34, Pawn), "c4c5"},
-    };
-    for (const auto& c : cases) {
-        const Board board = BoardFrom(c.fen, true);
-        EXPECT_EQ(parseMoveText(c.text, board, true), c.word) << c.fen << " " << c.text;
-        EXPECT_EQ(Text(c.word, true), c.text);
-        EXPECT_EQ(Text(c.word, false), c.standardText);
-    }
-}
-
+// Refusals are one info string line. With UCI_Chess960 castling is the king taking its own rook
+// (in divide lines too); standard chess refuses that form, Fischer random the two-square step.
 TEST(Position, SetsBoardsAndRefusesWithOneLine) {
     const std::string promotion = "fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves a7a8";
     const std::string kings     = "4k3/8/8/8/8/8/8/4K3 w - - 0 1";
+    const std::string castles   = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1";
     const struct {
         std::string text, output; // an output ending in a blank is the start of a one-line reply
         std::string fen;          // the board afterwards
+        bool chess960 = false;
     } cases[] = {
         {"startpos moves   e2e4 \t e7e5  \n", "",
          "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2"},
@@ -93,12 +69,22 @@ TEST(Position, SetsBoardsAndRefusesWithOneLine) {
          "info string illegal move " + std::string(32, 'e') + "\n", StartFen},
         {"moves e2e4\n", "info string ", kings},
         {"\n", "info string ", kings},
+        {"fen " + castles + " moves e1h1 e8a8\n", "", "2kr3r/8/8/8/8/8/8/R4RK1 w - - 2 2", true},
+        {"fen " + castles + " moves e1g1\n", "info string illegal move e1g1\n", castles, true},
+        {"fen " + castles + " moves e1h1\n", "info string illegal move e1h1\n", castles},
+        {"fen 1r4kr/8/8/8/8/8/8/Q4RK1 w Fk - 0 1 moves g1f1 g8h8\n", "",
+         "1r3rk1/8/8/8/8/8/8/Q1KR4 w - - 2 2", true},
+        {"fen 4k3/8/8/8/8/8/8/5KR1 w G - 0 1 moves f1g1\n", "", "4k3/8/8/8/8/8/8/5RK1 b - - 1 1",
+         true},
     };
-    OptionTable table;
-    const auto run = [&](const std::string& text, const std::string& output,
-                         const std::string& fen) {
-        Board board            = BoardFrom(kings.c_str());
-        const std::string said = Output([&] { handlePosition(table, text.c_str(), board); });
+    OptionTable standard, chess960;
+    Output([&] { printOptions(chess960); });
+    setOption(chess960, "UCI_Chess960", "true");
+    const auto run = [&](const std::string& text, const std::string& output, const std::string& fen,
+                         bool random) {
+        Board board = BoardFrom(kings.c_str());
+        const std::string said =
+            Output([&] { handlePosition(random ? chess960 : standard, text.c_str(), board); });
         if (output.ends_with(" ")) {
             EXPECT_TRUE(said.starts_with(output) && said.find('\n') == said.size() - 1) << said;
         } else {
@@ -107,41 +93,10 @@ TEST(Position, SetsBoardsAndRefusesWithOneLine) {
         EXPECT_EQ(WriteFen(board), fen) << text;
     };
     for (const auto& c : cases)
-        run(c.text, c.output, c.fen);
+        run(c.text, c.output, c.fen, c.chess960);
     for (const std::string token : {"e2e4x1", "e2e4q", "e1g1", "e7e5", "0000", "e2", "z9z9"})
         run("startpos moves " + token + " d2d4\n", "info string illegal move " + token + "\n",
-            StartFen);
-}
-
-// UCI_Chess960 reads Fischer random FENs and castling as the king taking its rook; standard
-// chess refuses that form, and Fischer random refuses the king's two-square step.
-TEST(Position, FischerRandomCastlingAndItsRefusals) {
-    OptionTable standard, chess960;
-    Output([&] {
-        printOptions(standard);
-        printOptions(chess960);
-    });
-    setOption(chess960, "UCI_Chess960", "true");
-    const std::string castles = "fen r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1 moves ";
-    const std::string random  = "fen 1r4kr/8/8/8/8/8/8/Q4RK1 w Fk - 0 1 moves ";
-    const struct {
-        const OptionTable& table;
-        std::string text, output, fen;
-    } cases[] = {
-        {chess960, castles + "e1h1 e8a8\n", "", "2kr3r/8/8/8/8/8/8/R4RK1 w - - 2 2"},
-        {chess960, castles + "e1g1\n", "info string illegal move e1g1\n",
-         "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"},
-        {standard, castles + "e1h1\n", "info string illegal move e1h1\n",
-         "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"},
-        {chess960, random + "g1f1 g8h8\n", "", "1r3rk1/8/8/8/8/8/8/Q1KR4 w - - 2 2"},
-    };
-    for (const auto& c : cases) {
-        Board board            = BoardFrom(StartFen);
-        const std::string said = Output([&] { handlePosition(c.table, c.text.c_str(), board); });
-        EXPECT_EQ(said, c.output) << c.text;
-        EXPECT_EQ(WriteFen(board), c.fen) << c.text;
-    }
-    // Divide lines write castling the same way.
+            StartFen, false);
     Board board = BoardFrom("1r4kr/8/8/8/8/8/8/Q4RK1 w Fk - 0 1", true);
     EXPECT_NE(Output([&] { handlePerft("1", board, true); }).find("g1f1: 1\n"), std::string::npos);
     EXPECT_NE(Output([&] { handlePerft("1", board, false); }).find("g1c1: 1\n"), std::string::npos);
@@ -203,9 +158,12 @@ std::string ValueOf(const char* name) {
     return "<missing>";
 }
 
-TEST(Options, ValuesAreHeldInRangeAndUciRestoresTheDefaults) {
+// Values are held in range when applied, names match exactly (others are named back, one line
+// each), texts are kept whole up to their line's end, and `uci` restores every default.
+TEST(Options, ValuesNamesAndTheDefaultsUciRestores) {
     Say("uci\n");
     SearchState& state = Shell().searchState;
+    OptionTable& table = Shell().optionTable;
     const auto current = [&](const std::string& name) -> long long {
         if (name == "Hash")
             return state.tt.entryCount / 65536;
@@ -220,11 +178,7 @@ TEST(Options, ValuesAreHeldInRangeAndUciRestoresTheDefaults) {
     using Values                                 = std::vector<std::pair<const char*, long long>>;
     const std::pair<std::string, Values> cases[] = {
         {"Hash", {{"7", 8}, {"9", 8}, {"16", 16}, {"255", 128}, {"x", 8}, {"100", 64}}},
-        {"Rate of play",
-         {{"fast", FastRate},
-          {"quick", FastRate},
-          {"slow", SlowRate},
-          {"slow or normal", NormalRate}}},
+        {"Rate of play", {{"fast", FastRate}, {"slow", SlowRate}, {"slow or normal", NormalRate}}},
         {"MultiPV",
          {{"4", 4}, {"0", 1}, {"-3", 1}, {"17", 16}, {"99999999999", 16}, {"abc", 1}, {" 16", 16}}},
         {"Move Overhead", {{"250", 250}, {"-1", 0}, {"5001", 5000}, {"x", 0}}},
@@ -243,10 +197,24 @@ TEST(Options, ValuesAreHeldInRangeAndUciRestoresTheDefaults) {
     EXPECT_TRUE(InTable(state, 77));
     Say("setoption name Hash value 64\n");
     EXPECT_FALSE(InTable(state, 77));
+    EXPECT_EQ(Say("setoption name multipv value 3\n") + Say("setoption name MultiPV  value 3\n") +
+                  Say("setoption name NoSuchOption value 3\n"),
+              "info string No such option: multipv\ninfo string No such option: MultiPV \n"
+              "info string No such option: NoSuchOption\n");
+    EXPECT_EQ(Output([&] { setOption(table, "Ponder" + std::string(300, 'x'), "true"); }).size(),
+              std::string("info string No such option: Ponder\n").size() + 300);
+    EXPECT_EQ(ValueOf("Ponder"), "false");
+    setOption(table, "UCI_EngineAbout", std::string(3000, 'v') + "\nrest");
+    EXPECT_EQ(ValueOf("UCI_EngineAbout"), std::string(3000, 'v'));
+    const SetOptionText option = splitSetOptionLine("setoption name Rate of play value fast\n");
+    EXPECT_EQ(option.name, "Rate of play");
+    EXPECT_EQ(option.value, "fast\n");
+    EXPECT_EQ(splitSetOptionLine("setoption name").name, "");
     Say("uci\n");
+    EXPECT_EQ(table.count, 18);
     EXPECT_EQ(state.options.hashMegabytes, 16);
     EXPECT_EQ(state.tt.entryCount, 16u * 65536);
-    EXPECT_EQ(state.options.moveOverheadMs, 10);
+    EXPECT_EQ(state.options.moveOverheadMs + state.options.multiPv, 10 + 1);
     // Clear Hash empties the table once per press: a later setoption does not press it again.
     TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
     Say("setoption name Clear Hash\n");
@@ -255,31 +223,7 @@ TEST(Options, ValuesAreHeldInRangeAndUciRestoresTheDefaults) {
     TTStore(state.tt, 78, 0x1234, 5, 3.0f, LowerBound);
     Say("setoption name MultiPV value 2\n");
     EXPECT_TRUE(InTable(state, 78));
-}
-
-TEST(Options, NamesMatchExactlyAndTextsAreKeptWhole) {
-    Say("uci\n");
-    OptionTable& table         = Shell().optionTable;
-    const SetOptionText option = splitSetOptionLine("setoption name Rate of play value fast\n");
-    EXPECT_EQ(option.name, "Rate of play");
-    EXPECT_EQ(option.value, "fast\n");
-    EXPECT_EQ(splitSetOptionLine("setoption name").name, "");
-    // Names the engine does not offer are named back, one line each.
-    EXPECT_EQ(Say("setoption name multipv value 3\n") + Say("setoption name MultiPV  value 3\n") +
-                  Say("setoption name NoSuchOption value 3\n"),
-              "info string No such option: multipv\ninfo string No such option: MultiPV \n"
-              "info string No such option: NoSuchOption\n");
-    EXPECT_EQ(Shell().searchState.options.multiPv, 1);
-    setOption(table, "UCI_EngineAbout", std::string(3000, 'v') + "\nrest");
-    EXPECT_EQ(ValueOf("UCI_EngineAbout"), std::string(3000, 'v'));
-    EXPECT_EQ(Output([&] { setOption(table, "Ponder" + std::string(300, 'x'), "true"); }).size(),
-              std::string("info string No such option: Ponder\n").size() + 300);
-    EXPECT_EQ(ValueOf("Ponder"), "false");
-    EXPECT_EQ(table.count, 18);
-}
-
-// Sizes too large to build in a test are checked by their rounding alone.
-TEST(Options, HashSizesRoundDownToAPowerOfTwoUpTo65536) {
+    // Sizes too large to build in a test are checked by their rounding alone.
     for (const auto& [requested, megabytes] :
          {std::pair{65536, 65536}, {65535, 32768}, {100000, 65536}, {100, 64}, {7, 8}})
         EXPECT_EQ(hashTableMegabytes(requested), megabytes) << requested;
@@ -316,8 +260,9 @@ TEST(Options, HashSizeTheMachineRefusesKeepsTheTableAndItsEntries) {
 }
 
 // The odds of every score add up to 1000, wins never fall and losses never rise as the score
-// grows, at every amount of material.
-TEST(Wdl, OddsAddUpAndFollowTheScore) {
+// grows, at every amount of material; mates and the tables' verdicts are certain. Info lines
+// carry them right after the score, when asked.
+TEST(Wdl, OddsFollowTheScoreAndTheModelIsPinned) {
     for (const int material : {0, 10, 30, 58, 78, 100}) {
         WdlPermille previous = wdlFromScore(-32700, material);
         for (int score = -32700; score <= 32700; score += score > -2000 && score < 2000 ? 7 : 701) {
@@ -328,31 +273,29 @@ TEST(Wdl, OddsAddUpAndFollowTheScore) {
             previous = wdl;
         }
     }
-}
-
-TEST(Wdl, MatesAndTablebasesAreCertainAndTheModelIsPinned) {
-    constexpr int Tables = 1, NoTables = 0;
     const struct {
-        int score, material, inTablebase, tablebaseScore;
+        int score, material;
+        bool inTablebase;
+        int tablebaseScore;
         WdlPermille expected;
     } cases[] = {
-        {32690, 78, NoTables, 0, {1000, 0, 0}},  // mates in 5 plies
-        {-32636, 78, NoTables, 0, {0, 0, 1000}}, // mated
-        {31936, 10, NoTables, 0, {1000, 0, 0}},  // a tablebase win 64 plies away
-        {-31990, 10, NoTables, 0, {0, 0, 1000}},
-        {15, 8, Tables, 0, {0, 1000, 0}}, // the tables' draw, whatever the score
-        {-40, 8, Tables, 32000, {1000, 0, 0}},
-        {31990, 8, Tables, -32000, {0, 0, 1000}},
-        {-32690, 8, Tables, 32000, {0, 0, 1000}}, // a mate found beats the tables' verdict
-        {0, 58, NoTables, 0, {390, 220, 390}},
-        {100, 20, NoTables, 0, {328, 563, 109}},
-        {-250, 78, NoTables, 0, {131, 149, 720}},
-        {400, 0, NoTables, 0, {685, 302, 13}}, // material below 10 reads as 10
+        {32690, 78, false, 0, {1000, 0, 0}},  // mates in 5 plies
+        {-32636, 78, false, 0, {0, 0, 1000}}, // mated
+        {31936, 10, false, 0, {1000, 0, 0}},  // a tablebase win 64 plies away
+        {-31990, 10, false, 0, {0, 0, 1000}},
+        {15, 8, true, 0, {0, 1000, 0}}, // the tables' draw, whatever the score
+        {-40, 8, true, 32000, {1000, 0, 0}},
+        {31990, 8, true, -32000, {0, 0, 1000}},
+        {-32690, 8, true, 32000, {0, 0, 1000}}, // a mate found beats the tables' verdict
+        {0, 58, false, 0, {390, 220, 390}},
+        {100, 20, false, 0, {328, 563, 109}},
+        {-250, 78, false, 0, {131, 149, 720}},
+        {400, 0, false, 0, {685, 302, 13}}, // material below 10 reads as 10
     };
     for (const auto& c : cases) {
         SearchControl control{};
         control.rootMaterial       = c.material;
-        control.rootInTablebase    = c.inTablebase == Tables;
+        control.rootInTablebase    = c.inTablebase;
         control.rootTablebaseScore = c.tablebaseScore;
         const WdlPermille wdl      = wdlOfRootScore(control, c.score);
         EXPECT_EQ(std::tuple(wdl.win, wdl.draw, wdl.loss),
@@ -360,16 +303,11 @@ TEST(Wdl, MatesAndTablebasesAreCertainAndTheModelIsPinned) {
             << c.score << " " << c.material;
     }
     EXPECT_EQ(wdlMaterial(BoardFrom(StartFen)), 78);
-}
-
-// The odds follow the score on the line, and only when asked for.
-TEST(Wdl, InfoLinesCarryTheOddsRightAfterTheScore) {
     const auto state               = std::make_unique<SearchState>();
     state->options.multiPv         = 1;
     state->rootMoveCount           = 1;
     state->control.iteration       = 3;
     state->control.rootMaterial    = 58;
-    state->multiPv.score[0]        = 0;
     state->multiPv.length[0]       = 1;
     state->multiPv.lineMoves[0][0] = MakeMoveWord(12, 28, Pawn);
     const std::string plain = "info multipv 1 depth 3 score cp 0 time 0 nodes 0 nps 0 pv e2e4 \n";

@@ -2,10 +2,10 @@
 // keeps for the command loop.
 
 #include "search/state.h"
+#include "uci/captured.h"
 #include "uci/control.h"
 #include "uci/io.h"
 #include "uci/poll.h"
-#include "uci/stdio_pipes.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -82,7 +82,7 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
             EXPECT_EXIT(pollInput(*state), ::testing::ExitedWithCode(0), "");
             continue;
         }
-        const std::string output = pipes::Output([&] {
+        const std::string output = test::Output([&] {
             for (int i = 0; i < c.polls; ++i)
                 pollInput(*state);
         });
@@ -129,21 +129,19 @@ TEST(FinalWait, WaitsOnlyForInfiniteOrPonderingSearches) {
         if (c.output == Exits) {
             EXPECT_EXIT(finalWait(*state), ::testing::ExitedWithCode(0), "");
         } else {
-            EXPECT_EQ(pipes::Output([&] { finalWait(*state); }), c.output);
+            EXPECT_EQ(test::Output([&] { finalWait(*state); }), c.output);
             EXPECT_EQ(LoopReads(), c.unread);
         }
     }
     useStandardInput();
 }
 
-// Standard input itself: Windows line ends, the end of input.
-TEST(ReadLine, TakesLinesFromStandardInput) {
-    pipes::StdinPipe input;
-    useStandardInput();
-    input.write("isready\r\nposition startpos\n" + std::string(20000, 'y') + "\nlast");
-    input.closeWriter();
-    EXPECT_EQ(LoopReads(), "isready\nposition startpos\n" + std::string(20000, 'y') + "\nlast");
-    // More than the buffer holds, read through it.
+// Windows line ends, a last line without its end, and more than the buffer holds at once.
+TEST(ReadLine, TakesWholeLinesThroughTheBuffer) {
+    const std::string longLine = std::string(20000, 'y');
+    const std::string input    = "isready\r\nposition startpos\n" + longLine + "\nlast";
+    useInputText(input, 7); // read in place: the text outlives the reads
+    EXPECT_EQ(LoopReads(), "isready\nposition startpos\n" + longLine + "\nlast");
     useInputText(ManyLines, 1 << 16);
     EXPECT_EQ(LoopReads(), ManyLines);
     useStandardInput();
