@@ -16,12 +16,6 @@
 namespace tarvo {
 namespace {
 
-Board WithSideToMove(int side) {
-    Board board{};
-    board.sideToMove = static_cast<std::uint8_t>(side);
-    return board;
-}
-
 // Worked values of the time plan; Move Overhead caps it at the clock, and short clocks make the
 // first poll come sooner.
 TEST(AllocateTime, WorkedValuesCappedAtTheClock) {
@@ -57,8 +51,9 @@ TEST(AllocateTime, WorkedValuesCappedAtTheClock) {
         state->options.rateOfPlay     = c.rate;
         state->options.moveOverheadMs = c.overhead;
         state->control.pollInterval = state->control.pollCountdown = 10000;
-        allocateTime(*state, WithSideToMove(c.side), c.wtime, c.btime, c.winc, 0, c.movestogo,
-                     c.ponder);
+        Board board{};
+        board.sideToMove = static_cast<std::uint8_t>(c.side);
+        allocateTime(*state, board, c.wtime, c.btime, c.winc, 0, c.movestogo, c.ponder);
         SCOPED_TRACE(&c - cases);
         EXPECT_EQ(state->control.budgetMs, c.budget);
         EXPECT_EQ(state->control.maxTimeMs, c.max);
@@ -79,67 +74,56 @@ struct SearchSetUp : ::testing::Test {
     }
 };
 
-TEST_F(SearchSetUp, PlainGoIsTimedClockPlayFromAClearedState) {
+// Every search starts from a cleared state; the limits decide clock play or not, the depth and
+// the polls (a clock near none makes the first poll come sooner).
+TEST_F(SearchSetUp, LimitsDecideRunStateDepthAndPollingFromAClearedState) {
     state->nodes = state->tt.usedCount = 99;
     state->historyScore[17] = state->cutoffCount[100] = state->failCount[49919] = 5;
     control.bestLineChanges[3] = control.mateIterationSum = 4;
 
-    state->tt.generation = 7;
-    control.stopPending  = true;
-    control.easyMove     = 0x123;
-    setUp({}, 777);
-    EXPECT_EQ(std::tuple(control.runState, control.infiniteOrPonder, control.stopPending,
-                         control.easyMove, control.startTick, control.lastInfoTick),
-              std::tuple(Timed, false, false, NoMove, 777u, 777u));
-    EXPECT_EQ(control.mateIterationSum + state->historyScore[17] + state->cutoffCount[100] +
-                  state->failCount[49919] + control.iteration,
-              1);
-    EXPECT_EQ(state->nodes + state->tt.usedCount, 0u);
-    EXPECT_EQ(state->tt.generation, 8);
-    EXPECT_EQ(control.bestLineChanges[3], -1);
-    // No clock at all: budget 0 and the first poll comes four times sooner.
-    EXPECT_EQ(control.budgetMs, 0);
-    EXPECT_EQ(control.pollCountdown, 2500);
-    EXPECT_EQ(state->rootMoveCount, 20);
-    EXPECT_EQ(control.rootMaterial, 78);
-}
-
-TEST_F(SearchSetUp, LimitsDecideRunStateDepthAndPolling) {
+    control.stopPending = true;
+    control.easyMove    = 0x123;
     const struct {
         const char* go;
         SearchRunState run;
-        int maxDepth, pollInterval;
+        int maxDepth, pollInterval, pollCountdown, budget;
     } cases[] = {
-        {"wtime 60000 winc 10", Timed, 63, 10000},
-        {"movestogo 5", Timed, 63, 10000},
-        {"depth 4", Untimed, 4, 10000},
-        {"depth 64", Untimed, 63, 10000},
-        {"mate 2", Untimed, 3, 10000},
-        {"depth 2 mate 2", Untimed, 3, 10000},
-        {"depth 7 mate 2", Untimed, 7, 10000},
-        {"mate 40", Untimed, 63, 10000},
-        {"mate 2147483647", Untimed, 63, 10000},
-        {"wtime 60000 nodes 500", Untimed, 63, 500},
-        {"nodes 5000", Untimed, 63, 1000},
-        {"movetime 300", Untimed, 63, 10000},
-        {"infinite", Untimed, 63, 10000},
-        {"wtime 60000 ponder", Untimed, 63, 10000},
+        {"", Timed, 63, 10000, 2500, 0},
+        {"wtime 60000 winc 10", Timed, 63, 10000, 10000, 1949},
+        {"movestogo 5", Timed, 63, 10000, 2500, 0},
+        {"depth 4", Untimed, 4, 10000, 2500, 0},
+        {"depth 64", Untimed, 63, 10000, 2500, 0},
+        {"mate 2", Untimed, 3, 10000, 2500, 0},
+        {"depth 2 mate 2", Untimed, 3, 10000, 2500, 0},
+        {"depth 7 mate 2", Untimed, 7, 10000, 2500, 0},
+        {"mate 40", Untimed, 63, 10000, 2500, 0},
+        {"mate 2147483647", Untimed, 63, 10000, 2500, 0},
+        {"wtime 60000 nodes 500", Untimed, 63, 500, 500, 1940},
+        {"nodes 5000", Untimed, 63, 1000, 250, 0},
+        {"movetime 300", Untimed, 63, 10000, 2500, 0},
+        {"infinite", Untimed, 63, 10000, 2500, 0},
+        {"wtime 60000 ponder", Untimed, 63, 10000, 10000, 2522}, // waits for a ponderhit
     };
+    std::uint32_t now = 777;
     for (const auto& c : cases) {
         const SearchLimits limits = parseGoText(c.go, board, false);
-        setUp(limits);
+        setUp(limits, ++now);
         SCOPED_TRACE(c.go);
-        EXPECT_EQ(control.runState, c.run);
+        EXPECT_EQ(std::tuple(control.runState, control.maxDepth, control.pollInterval,
+                             control.pollCountdown, control.budgetMs),
+                  std::tuple(c.run, c.maxDepth, c.pollInterval, c.pollCountdown, c.budget));
         EXPECT_EQ(control.infiniteOrPonder, limits.infinite || limits.ponder);
-        EXPECT_EQ(control.maxDepth, c.maxDepth);
-        EXPECT_EQ(control.pollInterval, c.pollInterval);
-        if (limits.wtime) {
-            EXPECT_EQ(control.pollCountdown, c.pollInterval); // a clock long enough for full polls
-        }
-        EXPECT_EQ(control.nodeLimit, limits.nodes);
-        EXPECT_EQ(control.moveTime, limits.movetime);
+        EXPECT_EQ(std::tuple(control.stopPending, control.easyMove, control.startTick,
+                             control.lastInfoTick, control.iteration),
+                  std::tuple(false, NoMove, now, now, 1));
     }
-    EXPECT_EQ(control.budgetMs, 2522); // the ponder budget waits for a ponderhit
+    EXPECT_EQ(control.mateIterationSum + state->historyScore[17] + state->cutoffCount[100] +
+                  state->failCount[49919] + control.bestLineChanges[3],
+              -1);
+    EXPECT_EQ(state->nodes + state->tt.usedCount, 0u);
+    EXPECT_EQ(state->tt.generation, std::size(cases));
+    EXPECT_EQ(state->rootMoveCount, 20);
+    EXPECT_EQ(control.rootMaterial, 78);
 }
 
 TEST_F(SearchSetUp, RootListKeepsLegalSearchMovesOnceInTheirOrder) {
