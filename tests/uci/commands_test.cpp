@@ -117,11 +117,17 @@ TEST(Position, LongGamesKeepTheirRecentHistory) {
         EXPECT_EQ(board.history[count - back], board.hashKey) << back;
 }
 
+// An allocator that gives at most 128 MB, as a machine short of memory would.
+void* SmallBlocksOnly(std::size_t bytes) {
+    return bytes > (std::size_t{128} << 20) ? nullptr : allocateLargeBlock(bytes);
+}
+
 // One shell for the option and dispatch tests: its search state is large, and building it
 // allocates the table.
 Engine& Shell() {
     static Engine* engine = [] {
-        auto* created = new Engine;
+        auto* created                  = new Engine;
+        created->searchState.tt.memory = {SmallBlocksOnly, releaseLargeBlock};
         InitSearchState(created->searchState);
         SetFromFen(created->board, StartFen);
         return created;
@@ -179,6 +185,13 @@ TEST(Options, ValuesNamesAndTheDefaultsUciRestores) {
     EXPECT_TRUE(InTable(state, 77));
     Say("setoption name Hash value 64\n");
     EXPECT_FALSE(InTable(state, 77));
+    // A size the machine refuses keeps the table and its entries, and is said once.
+    TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
+    EXPECT_EQ(Say("setoption name Hash value 1024\n"),
+              "info string Hash 1024 MB could not be allocated; keeping the 64 MB table\n");
+    EXPECT_EQ(Say("setoption name MultiPV value 2\n"), "");
+    EXPECT_TRUE(InTable(state, 77));
+    EXPECT_EQ(state.tt.entryCount, 64u * 65536);
     EXPECT_EQ(Say("setoption name multipv value 3\n") + Say("setoption name MultiPV  value 3\n") +
                   Say("setoption name NoSuchOption value 3\n"),
               "info string No such option: multipv\ninfo string No such option: MultiPV \n"
@@ -196,6 +209,7 @@ TEST(Options, ValuesNamesAndTheDefaultsUciRestores) {
     EXPECT_EQ(table.count, 18);
     EXPECT_EQ(state.options.hashMegabytes, 16);
     EXPECT_EQ(state.tt.entryCount, 16u * 65536);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(state.tt.entries) % (2 << 20), 0u);
     EXPECT_EQ(state.options.moveOverheadMs + state.options.multiPv, 10 + 1);
     // Clear Hash empties the table once per press: a later setoption does not press it again.
     TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
@@ -211,37 +225,8 @@ TEST(Options, ValuesNamesAndTheDefaultsUciRestores) {
         EXPECT_EQ(hashTableMegabytes(requested), megabytes) << requested;
 }
 
-// An allocator that gives at most 16 MB, as a machine short of memory would.
-void* SmallBlocksOnly(std::size_t bytes) {
-    return bytes > (std::size_t{16} << 20) ? nullptr : allocateLargeBlock(bytes);
-}
-
-TEST(Options, HashSizeTheMachineRefusesKeepsTheTableAndItsEntries) {
-    const auto state = std::make_unique<SearchState>();
-    state->tt.memory = {SmallBlocksOnly, releaseLargeBlock};
-    InitSearchState(*state);
-    OptionTable table;
-    Output([&] { printOptions(table); });
-    const auto set = [&](const char* name, const char* value) {
-        setOption(table, name, value);
-        return Output([&] { applyOptions(table, *state); });
-    };
-    EXPECT_EQ(set("Hash", "16"), "");
-    TTStore(state->tt, 77, 0x1234, 5, 3.0f, LowerBound);
-    EXPECT_EQ(set("Hash", "1024"),
-              "info string Hash 1024 MB could not be allocated; keeping the 16 MB table\n");
-    EXPECT_EQ(set("MultiPV", "2"), ""); // said once, not at every setoption
-    EXPECT_EQ(state->tt.entryCount, 16u * 65536);
-    EXPECT_TRUE(InTable(*state, 77));
-    EXPECT_EQ(set("Hash", "8"), "");
-    EXPECT_EQ(state->tt.entryCount, 8u * 65536);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(state->tt.entries) % (2 << 20), 0u);
-    ReleaseSearchState(*state);
-}
-
-// Mates and the tables' verdicts are certain, the model is pinned, and info lines carry the
-// odds right after the score when asked.
-TEST(Wdl, OddsOfRootScoresAndInfoLines) {
+// Mates and the tables' verdicts are certain, and the model is pinned.
+TEST(Wdl, OddsOfRootScores) {
     const struct {
         int score, material;
         bool inTablebase;
@@ -270,37 +255,9 @@ TEST(Wdl, OddsOfRootScoresAndInfoLines) {
             << c.score << " " << c.material;
     }
     EXPECT_EQ(wdlMaterial(BoardFrom(StartFen)), 78);
-    const auto state               = std::make_unique<SearchState>();
-    state->options.multiPv         = 1;
-    state->rootMoveCount           = 1;
-    state->control.iteration       = 3;
-    state->control.rootMaterial    = 58;
-    state->multiPv.length[0]       = 1;
-    state->multiPv.lineMoves[0][0] = MakeMoveWord(12, 28, Pawn);
-    const std::string plain = "info multipv 1 depth 3 score cp 0 time 0 nodes 0 nps 0 pv e2e4 \n";
-    EXPECT_EQ(Output([&] { printLines(*state); }), plain);
-    state->options.showWdl = true;
-    EXPECT_EQ(Output([&] { printLines(*state); }),
-              "info multipv 1 depth 3 score cp 0 wdl 390 220 390 time 0 nodes 0 nps 0 pv e2e4 \n");
 }
 
-// The keywords' values themselves are read in the search set-up tests.
-TEST(GoText, ReadsEachKeywordAtItsFirstOccurrence) {
-    const SearchLimits limits =
-        parseGoText("nodes 99999999999 movetime -5 btime 40 binc 7 nodes 3 searchmoves e2e4  g1f3",
-                    BoardFrom(StartFen), false);
-    // Nodes are held at the bound, not wrapped.
-    EXPECT_EQ(std::tuple(limits.nodes, limits.movetime, limits.btime, limits.binc),
-              std::tuple(INT_MAX, -5, 40, 7));
-    ASSERT_EQ(limits.searchmoves.count, 2u);
-    EXPECT_EQ(limits.searchmoves.moves[1], MakeMoveWord(6, 21, Knight));
-    const Board castles = BoardFrom("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
-    constexpr Move e1h1 = MakeMoveWord(4, 7, King, NoPiece, CastlingFlag);
-    EXPECT_EQ(parseGoText("searchmoves e1h1", castles, true).searchmoves.moves[0], e1h1);
-    EXPECT_EQ(parseGoText("searchmoves e1g1", castles, false).searchmoves.moves[0], e1h1);
-}
-
-TEST(MultiPvTable, RanksLinesAndRefusesResultsAfterAStop) {
+TEST(MultiPvTable, RanksAndPrintsLinesAndRefusesResultsAfterAStop) {
     const auto state        = std::make_unique<SearchState>();
     state->options.multiPv  = 3;
     state->rootMoveCount    = 5;
@@ -320,6 +277,19 @@ TEST(MultiPvTable, RanksLinesAndRefusesResultsAfterAStop) {
         EXPECT_EQ(MoveFrom(table.lineMoves[table.slotOfPlace[place]][0]), from);
     }
     EXPECT_EQ(MoveFrom(state->plies[0].pv[0]), 9);
+    // The lines by place; the odds follow the score, only when asked for.
+    state->control.iteration    = 3;
+    state->control.rootMaterial = 58;
+    state->multiPv.time.fill(0); // as recorded at the start
+    EXPECT_EQ(Output([&] { printLines(*state); }),
+              "info multipv 1 depth 3 score cp 30 time 0 nodes 0 nps 0 pv b2b3 \n"
+              "info multipv 2 depth 3 score cp 20 time 0 nodes 0 nps 0 pv e2e3 \n"
+              "info multipv 3 depth 3 score cp 10 time 0 nodes 0 nps 0 pv a2a3 \n");
+    state->options.showWdl = true;
+    EXPECT_EQ(Output([&] { printLines(*state); }),
+              "info multipv 1 depth 3 score cp 30 wdl 441 217 342 time 0 nodes 0 nps 0 pv b2b3 \n"
+              "info multipv 2 depth 3 score cp 20 wdl 424 218 358 time 0 nodes 0 nps 0 pv e2e3 \n"
+              "info multipv 3 depth 3 score cp 10 wdl 407 219 374 time 0 nodes 0 nps 0 pv a2a3 \n");
     state->control.runState = Stopped;
     EXPECT_FALSE(record(40, 13));
     state->rootMoveCount = 2;
