@@ -55,11 +55,10 @@ TEST(AllocateTime, WorkedValuesCappedAtTheClock) {
         board.sideToMove = static_cast<std::uint8_t>(c.side);
         allocateTime(*state, board, c.wtime, c.btime, c.winc, 0, c.movestogo, c.ponder);
         SCOPED_TRACE(&c - cases);
-        EXPECT_EQ(state->control.budgetMs, c.budget);
-        EXPECT_EQ(state->control.maxTimeMs, c.max);
-        EXPECT_EQ(state->control.deadlineMs, c.deadline);
-        EXPECT_EQ(state->control.pollCountdown, c.countdown);
-        EXPECT_EQ(state->control.pollInterval, 10000);
+        const SearchControl& ctl = state->control;
+        EXPECT_EQ(std::tuple(ctl.budgetMs, ctl.maxTimeMs, ctl.deadlineMs, ctl.pollCountdown),
+                  std::tuple(c.budget, c.max, c.deadline, c.countdown));
+        EXPECT_EQ(ctl.pollInterval, 10000);
     }
 }
 
@@ -322,33 +321,28 @@ TEST(IterationRules, WhenClockPlayEndsAfterAnIteration) {
 constexpr Move E2E4 = MakeMoveWord(12, 28, Pawn, NoPiece, DoubleStepFlag);
 constexpr Move D2D4 = MakeMoveWord(11, 27, Pawn, NoPiece, DoubleStepFlag);
 
-MoveList OrderedRoot(int firstKey, int secondKey, Move first = E2E4, Move second = D2D4) {
-    MoveList list;
-    list.count = 3;
-    list.moves = {first, second, MakeMoveWord(6, 21, Knight)};
-    list.score = {firstKey, secondKey, secondKey - 5};
-    return list;
-}
-
 TEST(EasyMove, SetAtIterationTwoByAGapOf150AndClearedForGood) {
-    const auto state   = std::make_unique<SearchState>();
-    SearchControl& ctl = state->control;
-    const auto after   = [&](int iteration, const MoveList& root) {
-        ctl.iteration = iteration;
+    const auto state = std::make_unique<SearchState>();
+    // The root list as ordered by the previous iteration's keys.
+    const auto after = [&](int iteration, int firstKey, int secondKey, Move first = E2E4,
+                           std::uint32_t count = 2) {
+        MoveList root;
+        root.count               = count;
+        root.moves               = {first, first == E2E4 ? D2D4 : E2E4};
+        root.score               = {firstKey, secondKey};
+        state->control.iteration = iteration;
         updateEasyMove(*state, root);
-        return ctl.easyMove;
+        return state->control.easyMove;
     };
-    EXPECT_EQ(after(2, OrderedRoot(65402 + 200, 65402 + 50)), E2E4);
-    EXPECT_EQ(after(2, OrderedRoot(65402 + 200, 65402 + 51)), NoMove);
-    EXPECT_EQ(after(2, OrderedRoot(65402 - 20, 65402 - 170)), E2E4);
-    EXPECT_EQ(after(3, OrderedRoot(2 * 65402 + 10, 2 * 65402)), E2E4); // kept while best
-    EXPECT_EQ(after(4, OrderedRoot(3 * 65402 + 10, 3 * 65402, D2D4, E2E4)), NoMove);
-    EXPECT_EQ(after(5, OrderedRoot(4 * 65402 + 400, 4 * 65402)), NoMove);
-    ctl.easyMove = E2E4;
-    EXPECT_EQ(after(1, OrderedRoot(1000, 0)), NoMove);
-    MoveList lone = OrderedRoot(65402, 0);
-    lone.count    = 1;
-    EXPECT_EQ(after(2, lone), E2E4);
+    EXPECT_EQ(after(2, 65402 + 200, 65402 + 50), E2E4);
+    EXPECT_EQ(after(2, 65402 + 200, 65402 + 51), NoMove);
+    EXPECT_EQ(after(2, 65402 - 20, 65402 - 170), E2E4);
+    EXPECT_EQ(after(3, 2 * 65402 + 10, 2 * 65402), E2E4); // kept while best
+    EXPECT_EQ(after(4, 3 * 65402 + 10, 3 * 65402, D2D4), NoMove);
+    EXPECT_EQ(after(5, 4 * 65402 + 400, 4 * 65402), NoMove);
+    state->control.easyMove = E2E4;
+    EXPECT_EQ(after(1, 1000, 0), NoMove);
+    EXPECT_EQ(after(2, 65402, 0, E2E4, 1), E2E4); // a lone move
 }
 
 } // namespace

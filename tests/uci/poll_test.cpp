@@ -16,13 +16,6 @@ namespace {
 
 constexpr const char* Exits = nullptr; // the process ends with status 0
 
-std::unique_ptr<SearchState> Searching(SearchRunState run, bool infiniteOrPonder) {
-    auto state                      = std::make_unique<SearchState>();
-    state->control.runState         = run;
-    state->control.infiniteOrPonder = infiniteOrPonder;
-    return state;
-}
-
 // What the command loop reads afterwards, line by line.
 std::string LoopReads() {
     std::string text;
@@ -97,9 +90,11 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input.substr(0, 60));
-        const auto state           = Searching(c.run, c.infinite);
-        state->control.iteration   = c.iteration;
-        state->control.stopPending = c.stopBefore;
+        const auto state = std::make_unique<SearchState>();
+        state->control   = {.iteration        = c.iteration,
+                            .runState         = c.run,
+                            .infiniteOrPonder = c.infinite,
+                            .stopPending      = c.stopBefore};
         useInputText(c.input, c.chunk);
         const auto run = [&] {
             if (c.polls == 0)
