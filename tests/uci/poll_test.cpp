@@ -38,6 +38,7 @@ const std::string ManyLines = [] {
 // ponderhit (polls 0).
 TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
     const std::string longLine = std::string(70000, 'x') + "stop\nisready\n";
+    const std::string crlf     = "position startpos\r\n" + std::string(20000, 'y') + "\r\nlast";
     const struct {
         SearchRunState run;
         int iteration;
@@ -51,7 +52,6 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
         std::string unread;
         bool stopBefore = false; // a stop read in iteration 1
     } cases[] = {
-        {Untimed, 5, false, "", 64, 1, "", Untimed, false, ""},
         {Untimed, 1, true, "stop\n", 64, 1, "", Untimed, true, ""}, // kept for iteration 1's end
         {Timed, 2, false, "stop now\n", 64, 1, "", Stopped, false, ""},
         // Half a line waits for its end; a first word is a whole word.
@@ -64,7 +64,10 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
         {Stopped, 3, true, "ponderhit\nquit\n", 64, 1, "", Stopped, false, "ponderhit\nquit\n"},
         {Untimed, 4, false, "position startpos\nsetoption name Hash value 64\nisready\n", 64, 1,
          "readyok\n", Untimed, false, "position startpos\nsetoption name Hash value 64\n"},
-        // A long line is kept in pieces, each a line of its own.
+        // A long line is kept in pieces, each a line of its own; Windows line ends read as
+        // plain ones, and the last line needs no end.
+        {Timed, 2, false, crlf, 7, 1, "", Timed, false,
+         "position startpos\n" + std::string(20000, 'y') + "\nlast"},
         {Untimed, 4, false, longLine, 4096, 30, "readyok\n", Untimed, false,
          std::string(70000, 'x') + "stop\n"},
         // After a kept go, stop and quit are that search's; isready is still answered.
@@ -111,17 +114,6 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
         EXPECT_EQ(state->control.stopPending, c.stopPending);
         EXPECT_EQ(LoopReads(), c.unread);
     }
-    useStandardInput();
-}
-
-// Windows line ends, a last line without its end, and more than the buffer holds at once.
-TEST(ReadLine, TakesWholeLinesThroughTheBuffer) {
-    const std::string longLine = std::string(20000, 'y');
-    const std::string input    = "isready\r\nposition startpos\n" + longLine + "\nlast";
-    useInputText(input, 7); // read in place: the text outlives the reads
-    EXPECT_EQ(LoopReads(), "isready\nposition startpos\n" + longLine + "\nlast");
-    useInputText(ManyLines, 1 << 16);
-    EXPECT_EQ(LoopReads(), ManyLines);
     useStandardInput();
 }
 
