@@ -87,7 +87,7 @@ TEST_F(SearchSetUp, LimitsDecideRunStateDepthAndPollingFromAClearedState) {
         SearchRunState run;
         int maxDepth, pollInterval, pollCountdown, budget;
     } cases[] = {
-        {"", Timed, 63, 10000, 2500, 0},
+        {"", Timed, 63, 10000, 2500, 0}, // no clock at all: budget 0
         {"wtime 60000 winc 10", Timed, 63, 10000, 10000, 1949},
         {"movestogo 5", Timed, 63, 10000, 2500, 0},
         {"depth 4", Untimed, 4, 10000, 2500, 0},

@@ -64,10 +64,10 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
         {Stopped, 3, true, "ponderhit\nquit\n", 64, 1, "", Stopped, false, "ponderhit\nquit\n"},
         {Untimed, 4, false, "position startpos\nsetoption name Hash value 64\nisready\n", 64, 1,
          "readyok\n", Untimed, false, "position startpos\nsetoption name Hash value 64\n"},
-        // A long line is kept in pieces, each a line of its own; Windows line ends read as
-        // plain ones, and the last line needs no end.
+        // Windows line ends read as plain ones, and the last line needs no end.
         {Timed, 2, false, crlf, 7, 1, "", Timed, false,
          "position startpos\n" + std::string(20000, 'y') + "\nlast"},
+        // A long line is kept in pieces, each a line of its own.
         {Untimed, 4, false, longLine, 4096, 30, "readyok\n", Untimed, false,
          std::string(70000, 'x') + "stop\n"},
         // After a kept go, stop and quit are that search's; isready is still answered.
@@ -80,6 +80,7 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
         {Untimed, 1, true, "", 64, 2, "", Untimed, true, ""},
         {Untimed, 4, false, "", 64, 2, "", Untimed, false, ""},
         {Timed, 2, false, "quit\n", 64, 1, Exits, Timed, false, ""},
+        // The final wait (no polls).
         {Untimed, 9, true, "position startpos\nisready\ngo depth 3\nstop\nisready\n", 5, 0,
          "readyok\nreadyok\n", Untimed, false, "position startpos\ngo depth 3\nstop\n"},
         {Untimed, 9, true, "ponderhit\ngo\n", 5, 0, "", Timed, false, "go\n"},
