@@ -1,10 +1,11 @@
-// The shell's commands in-process: notation, position, setoption, go's text, eval, bench and
-// the dispatch of lines.
+// The shell's commands in-process: position and its notation, setoption, go's text, MultiPV
+// lines, eval, bench and the dispatch of lines.
 
 #include "board/fen.h"
 #include "search/root.h"
 #include "support/boards.h"
 #include "uci/bench.h"
+#include "uci/captured.h"
 #include "uci/eval_command.h"
 #include "uci/go.h"
 #include "uci/loop.h"
@@ -14,12 +15,14 @@
 #include "uci/output.h"
 #include "uci/perft_command.h"
 #include "uci/position.h"
-#include "uci/stdio_pipes.h"
 #include "uci/wdl.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <gtest/gtest.h>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -27,51 +30,24 @@
 namespace tarvo {
 namespace {
 
-using pipes::Output;
 using test::BoardFrom;
+using test::Output;
 
-std::string Text(Move move, bool chess960 = false) {
-    return moveToText(move, chess960).data();
-}
-
-constexpr Move Castling(int king, int rook) {
-    return MakeMoveWord(king, rook, King, NoPiece, CastlingFlag);
-}
-
-// With UCI_Chess960 castling is the king taking its own rook, both ways; other moves read and
-// write as in standard chess.
-TEST(Notation, FischerRandomCastlingIsKingTakesRook) {
-    const char* castles = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1";
-    const char* inner   = "2krbrnb/pp1pppn1/2pq4/7p/2P4P/PP3NP1/3PPP2/1RKNB1RB w B - 1 9";
-    const struct {
-        const char* fen;
-        const char* text;
-        Move word;
-        const char* standardText; // how standard notation writes the same word
-    } cases[] = {
-        {castles, "e1h1", Castling(4, 7), "e1g1"},
-        {castles, "e1a1", Castling(4, 0), "e1c1"},
-        {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "e8a8", Castling(60, 56), "e8c8"},
-        {inner, "c1b1", Castling(2, 1), "c1c1"},
-        {"4k3/8/8/8/8/8/8/5KR1 w G - 0 1", "f1g1", Castling(5, 6), "f1g1"},
-        {castles, "e1g1", MakeMoveWord(4, 6, King), "e1g1"}, // no castling word: refused later
-        {castles, "e1f1", MakeMoveWord(4, 5, King), "e1f1"},
-        {inner, "c4c5", MakeMoveWord(26, 34, Pawn), "c4c5"},
-    };
-    for (const auto& c : cases) {
-        const Board board = BoardFrom(c.fen, true);
-        EXPECT_EQ(parseMoveText(c.text, board, true), c.word) << c.fen << " " << c.text;
-        EXPECT_EQ(Text(c.word, true), c.text);
-        EXPECT_EQ(Text(c.word, false), c.standardText);
-    }
-}
-
+// Refusals are one info string line. With UCI_Chess960 castling is the king taking its own rook
+// (in divide lines too); standard chess refuses that form, Fischer random the two-square step.
 TEST(Position, SetsBoardsAndRefusesWithOneLine) {
     const std::string promotion = "fen 4k3/P7/8/8/8/8/8/4K3 w - - 0 1 moves a7a8";
     const std::string kings     = "4k3/8/8/8/8/8/8/4K3 w - - 0 1";
+    const std::string castles   = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1";
+    const std::string clock =
+        "info string invalid fen: half-move clock is not a number from 0 to 255\n";
+    const std::string number =
+        "info string invalid fen: move number is not a number from 1 to 9999\n";
+    const std::string neither = "info string invalid position: neither startpos nor fen\n";
     const struct {
-        std::string text, output; // an output ending in a blank is the start of a one-line reply
-        std::string fen;          // the board afterwards
+        std::string text, output;
+        std::string fen; // the board afterwards
+        bool chess960 = false;
     } cases[] = {
         {"startpos moves   e2e4 \t e7e5  \n", "",
          "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2"},
@@ -81,100 +57,74 @@ TEST(Position, SetsBoardsAndRefusesWithOneLine) {
          "", "r3k2r/p1ppqpb1/bn2pnp1/3PN3/4P3/p1N2Q1p/1PPBBPPP/R2K3R b kq - 1 31"},
         {"fen 4k3/8/8/8/8/8/8/4K3 b - - 12\n", "", "4k3/8/8/8/8/8/8/4K3 b - - 12 1"},
         {"fen 4k3/8/8/8/8/8/8/4K3 b - - 12 0\n", "", "4k3/8/8/8/8/8/8/4K3 b - - 12 1"},
-        {"fen 4k3/8/8/8/8/8/8/4K3 b - - 256 1\n", "info string ", kings},
-        {"fen 4k3/8/8/8/8/8/8/4K3 b - - -1 1\n", "info string ", kings},
-        {"fen 4k3/8/8/8/8/8/8/4K3 b - - 1 x\n", "info string ", kings},
-        {"fen 4k3/8/8/8/8/8/8/4K3 b - - 1 10000\n", "info string ", kings},
+        {"fen 4k3/8/8/8/8/8/8/4K3 b - - 256 1\n", clock, kings},
+        {"fen 4k3/8/8/8/8/8/8/4K3 b - - -1 1\n", clock, kings},
+        {"fen 4k3/8/8/8/8/8/8/4K3 b - - 1 x\n", number, kings},
+        {"fen 4k3/8/8/8/8/8/8/4K3 b - - 1 10000\n", number, kings},
         {promotion + "\n", "info string illegal move a7a8\n", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1"},
         {promotion + "N\n", "info string illegal move a7a8N\n", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1"},
         {promotion + "n\n", "", "N3k3/8/8/8/8/8/8/4K3 b - - 0 1"},
         {"startpos moves \x01\x7f\xff\x1b[2J\n", "info string illegal move ????[2J\n", StartFen},
         {"startpos moves " + std::string(1000, 'e') + "\n",
          "info string illegal move " + std::string(32, 'e') + "\n", StartFen},
-        {"moves e2e4\n", "info string ", kings},
-        {"\n", "info string ", kings},
+        {"moves e2e4\n", neither, kings},
+        {"\n", neither, kings},
+        {"fen " + castles + " moves e1h1 e8a8\n", "", "2kr3r/8/8/8/8/8/8/R4RK1 w - - 2 2", true},
+        {"fen " + castles + " moves e1g1\n", "info string illegal move e1g1\n", castles, true},
+        {"fen " + castles + " moves e1h1\n", "info string illegal move e1h1\n", castles},
+        {"fen 1r4kr/8/8/8/8/8/8/Q4RK1 w Fk - 0 1 moves g1f1 g8h8\n", "",
+         "1r3rk1/8/8/8/8/8/8/Q1KR4 w - - 2 2", true},
+        {"fen 4k3/8/8/8/8/8/8/5KR1 w G - 0 1 moves f1g1\n", "", "4k3/8/8/8/8/8/8/5RK1 b - - 1 1",
+         true},
     };
-    OptionTable table;
-    const auto run = [&](const std::string& text, const std::string& output,
-                         const std::string& fen) {
-        Board board            = BoardFrom(kings.c_str());
-        const std::string said = Output([&] { handlePosition(table, text.c_str(), board); });
-        if (output.ends_with(" ")) {
-            EXPECT_TRUE(said.starts_with(output) && said.find('\n') == said.size() - 1) << said;
-        } else {
-            EXPECT_EQ(said, output) << text;
-        }
+    OptionTable standard, chess960;
+    Output([&] { printOptions(chess960); });
+    setOption(chess960, "UCI_Chess960", "true");
+    const auto run = [&](const std::string& text, const std::string& output, const std::string& fen,
+                         bool random) {
+        Board board = BoardFrom(kings.c_str());
+        const std::string said =
+            Output([&] { handlePosition(random ? chess960 : standard, text.c_str(), board); });
+        EXPECT_EQ(said, output) << text;
         EXPECT_EQ(WriteFen(board), fen) << text;
     };
     for (const auto& c : cases)
-        run(c.text, c.output, c.fen);
+        run(c.text, c.output, c.fen, c.chess960);
     for (const std::string token : {"e2e4x1", "e2e4q", "e1g1", "e7e5", "0000", "e2", "z9z9"})
         run("startpos moves " + token + " d2d4\n", "info string illegal move " + token + "\n",
-            StartFen);
-}
-
-// UCI_Chess960 reads Fischer random FENs and castling as the king taking its rook; standard
-// chess refuses that form, and Fischer random refuses the king's two-square step.
-TEST(Position, FischerRandomCastlingAndItsRefusals) {
-    OptionTable standard, chess960;
-    Output([&] {
-        printOptions(standard);
-        printOptions(chess960);
-    });
-    setOption(chess960, "UCI_Chess960", "true");
-    const std::string castles = "fen r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1 moves ";
-    const std::string random  = "fen 1r4kr/8/8/8/8/8/8/Q4RK1 w Fk - 0 1 moves ";
-    const struct {
-        const OptionTable& table;
-        std::string text, output, fen;
-    } cases[] = {
-        {chess960, castles + "e1h1 e8a8\n", "", "2kr3r/8/8/8/8/8/8/R4RK1 w - - 2 2"},
-        {chess960, castles + "e1g1\n", "info string illegal move e1g1\n",
-         "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"},
-        {standard, castles + "e1h1\n", "info string illegal move e1h1\n",
-         "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"},
-        {chess960, random + "g1f1 g8h8\n", "", "1r3rk1/8/8/8/8/8/8/Q1KR4 w - - 2 2"},
-    };
-    for (const auto& c : cases) {
-        Board board            = BoardFrom(StartFen);
-        const std::string said = Output([&] { handlePosition(c.table, c.text.c_str(), board); });
-        EXPECT_EQ(said, c.output) << c.text;
-        EXPECT_EQ(WriteFen(board), c.fen) << c.text;
-    }
-    // Divide lines write castling the same way.
+            StartFen, false);
     Board board = BoardFrom("1r4kr/8/8/8/8/8/8/Q4RK1 w Fk - 0 1", true);
     EXPECT_NE(Output([&] { handlePerft("1", board, true); }).find("g1f1: 1\n"), std::string::npos);
     EXPECT_NE(Output([&] { handlePerft("1", board, false); }).find("g1c1: 1\n"), std::string::npos);
 }
 
-// 3000 plies of knights going out and back: the key history never overflows, and the position
-// four plies back (the same one) is still found.
+// 3000 plies of knights going out and back: the key history never overflows, and the recent
+// positions, the start position every four plies, are still found.
 TEST(Position, LongGamesKeepTheirRecentHistory) {
     OptionTable table;
     Board board{};
-    handlePosition(table, "startpos moves g1f3 g8f6 f3g1\n", board);
-    const std::uint64_t beforeLastMove = board.hashKey;
-    handlePosition(table, "startpos moves g1f3 g8f6\n", board);
-    const std::uint64_t twoPliesBack = board.hashKey;
-    std::string text                 = "startpos moves";
+    std::string text = "startpos moves";
     for (int round = 0; round < 750; ++round)
         text += " g1f3 g8f6 f3g1 f6g8";
     EXPECT_EQ(Output([&] { handlePosition(table, (text + "\n").c_str(), board); }), "");
     EXPECT_EQ(WriteFen(board), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 255 1501");
-    EXPECT_LE(board.historyCount, static_cast<std::uint32_t>(CompactionThreshold));
-    EXPECT_GE(board.historyCount, static_cast<std::uint32_t>(KeptHistory));
     const std::uint32_t count = board.historyCount;
-    EXPECT_EQ(board.history[count - 1], beforeLastMove);
-    EXPECT_EQ(board.history[count - 2], twoPliesBack);
+    ASSERT_TRUE(count >= KeptHistory && count <= CompactionThreshold) << count;
     for (std::uint32_t back = 4; back <= 100; back += 4)
         EXPECT_EQ(board.history[count - back], board.hashKey) << back;
+}
+
+// An allocator that gives at most 128 MB, as a machine short of memory would.
+void* SmallBlocksOnly(std::size_t bytes) {
+    return bytes > (std::size_t{128} << 20) ? nullptr : allocateLargeBlock(bytes);
 }
 
 // One shell for the option and dispatch tests: its search state is large, and building it
 // allocates the table.
 Engine& Shell() {
     static Engine* engine = [] {
-        auto* created = new Engine;
+        auto* created                  = new Engine;
+        created->searchState.tt.memory = {SmallBlocksOnly, releaseLargeBlock};
         InitSearchState(created->searchState);
         SetFromFen(created->board, StartFen);
         return created;
@@ -186,67 +136,77 @@ Engine& Shell() {
 std::string Say(const char* line) {
     return Output([&] { dispatchCommand(Shell(), line); });
 }
-std::string Say(const std::string& line) {
-    return Say(line.c_str());
-}
 
 bool InTable(SearchState& state, std::uint64_t key) {
     TTEntry entry;
     return TTProbe(state.tt, key, entry);
 }
 
-std::string ValueOf(const char* name) {
-    const OptionTable& table = Shell().optionTable;
-    for (int i = 0; i < table.count; ++i)
-        if (table.entries[i].name == name)
-            return table.entries[i].value;
-    return "<missing>";
+std::string ValueOf(std::string_view name) {
+    const auto& entries = Shell().optionTable.entries;
+    return std::ranges::find(entries, name, &OptionEntry::name)->value;
 }
 
-TEST(Options, ValuesAreHeldInRangeAndUciRestoresTheDefaults) {
+// Values are held in range when applied, names match exactly (others are named back, one line
+// each), texts are kept whole up to their line's end, and `uci` restores every default.
+TEST(Options, ValuesNamesAndTheDefaultsUciRestores) {
     Say("uci\n");
     SearchState& state = Shell().searchState;
-    const auto current = [&](const std::string& name) -> long long {
-        if (name == "Hash")
-            return state.tt.entryCount / 65536;
-        if (name == "Rate of play")
-            return state.options.rateOfPlay;
-        if (name == "UCI_Elo")
-            return state.options.strengthElo;
-        if (name == "UCI_LimitStrength")
-            return state.options.limitStrength;
-        return name == "MultiPV" ? state.options.multiPv : state.options.moveOverheadMs;
+    OptionTable& table = Shell().optionTable;
+    const auto applied = [&] {
+        const EngineOptions& o = state.options;
+        const auto hash        = static_cast<long long>(state.tt.entryCount / 65536);
+        return std::array<long long, 6>{hash,          o.rateOfPlay,   o.multiPv, o.moveOverheadMs,
+                                        o.strengthElo, o.limitStrength};
     };
-    using Values                                 = std::vector<std::pair<const char*, long long>>;
-    const std::pair<std::string, Values> cases[] = {
-        {"Hash", {{"7", 8}, {"9", 8}, {"16", 16}, {"255", 128}, {"x", 8}, {"100", 64}}},
-        {"Rate of play",
-         {{"fast", FastRate},
-          {"quick", FastRate},
-          {"slow", SlowRate},
-          {"slow or normal", NormalRate}}},
-        {"MultiPV",
-         {{"4", 4}, {"0", 1}, {"-3", 1}, {"17", 16}, {"99999999999", 16}, {"abc", 1}, {" 16", 16}}},
-        {"Move Overhead", {{"250", 250}, {"-1", 0}, {"5001", 5000}, {"x", 0}}},
-        {"UCI_Elo", {{"1800", 1800}, {"999", 1000}, {"1851", 1850}, {"-5", 1000}}},
-        {"UCI_LimitStrength", {{"true", 1}, {"false", 0}, {"TRUE", 0}}},
+    using Values = std::vector<std::pair<const char*, long long>>;
+    const std::tuple<std::string, int, Values> cases[] = {
+        {"Hash", 0, {{"7", 8}, {"9", 8}, {"16", 16}, {"255", 128}, {"x", 8}, {"100", 64}}},
+        {"Rate of play", 1, {{"fast", FastRate}, {"slow", SlowRate}, {"slow or fast", FastRate}}},
+        {"Rate of play", 1, {{"quick", FastRate}, {"slow or normal", NormalRate}}},
+        {"MultiPV", 2, {{"4", 4}, {"0", 1}, {"-3", 1}, {"17", 16}, {"99999999999", 16}}},
+        {"MultiPV", 2, {{"abc", 1}, {" 16", 16}}},
+        {"Move Overhead", 3, {{"250", 250}, {"-1", 0}, {"5001", 5000}, {"x", 0}}},
+        {"UCI_Elo", 4, {{"1800", 1800}, {"999", 1000}, {"1851", 1850}, {"-5", 1000}}},
+        {"UCI_LimitStrength", 5, {{"true", 1}, {"false", 0}, {"TRUE", 0}}},
     };
-    for (const auto& [name, values] : cases)
+    for (const auto& [name, index, values] : cases)
         for (const auto& [value, expected] : values) {
-            Say("setoption name " + name + " value " + value + "\n");
-            EXPECT_EQ(current(name), expected) << name << " " << value;
+            Say(("setoption name " + name + " value " + value + "\n").c_str());
+            EXPECT_EQ(applied()[index], expected) << name << " " << value;
         }
     // The same 64 MB from another request rebuilds the table; the same request keeps it.
-    EXPECT_EQ(state.options.hashMegabytes, 100);
     TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
     Say("setoption name Hash value 100\n");
     EXPECT_TRUE(InTable(state, 77));
     Say("setoption name Hash value 64\n");
     EXPECT_FALSE(InTable(state, 77));
+    // A size the machine refuses keeps the table and its entries, and is said once.
+    TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
+    EXPECT_EQ(Say("setoption name Hash value 1024\n"),
+              "info string Hash 1024 MB could not be allocated; keeping the 64 MB table\n");
+    EXPECT_EQ(Say("setoption name MultiPV value 2\n"), "");
+    EXPECT_TRUE(InTable(state, 77));
+    EXPECT_EQ(state.tt.entryCount, 64u * 65536);
+    EXPECT_EQ(Say("setoption name multipv value 3\n") + Say("setoption name MultiPV  value 3\n") +
+                  Say("setoption name NoSuchOption value 3\n"),
+              "info string No such option: multipv\ninfo string No such option: MultiPV \n"
+              "info string No such option: NoSuchOption\n");
+    EXPECT_EQ(Output([&] { setOption(table, "Ponder" + std::string(300, 'x'), "true"); }).size(),
+              std::string("info string No such option: Ponder\n").size() + 300);
+    EXPECT_EQ(ValueOf("Ponder"), "false");
+    setOption(table, "UCI_EngineAbout", std::string(3000, 'v') + "\nrest");
+    EXPECT_EQ(ValueOf("UCI_EngineAbout"), std::string(3000, 'v'));
+    const SetOptionText option = splitSetOptionLine("setoption name Rate of play value fast\n");
+    EXPECT_EQ(option.name, "Rate of play");
+    EXPECT_EQ(option.value, "fast\n");
+    EXPECT_EQ(splitSetOptionLine("setoption name").name, "");
     Say("uci\n");
+    EXPECT_EQ(table.count, 18);
     EXPECT_EQ(state.options.hashMegabytes, 16);
     EXPECT_EQ(state.tt.entryCount, 16u * 65536);
-    EXPECT_EQ(state.options.moveOverheadMs, 10);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(state.tt.entries) % (2 << 20), 0u);
+    EXPECT_EQ(state.options.moveOverheadMs + state.options.multiPv, 10 + 1);
     // Clear Hash empties the table once per press: a later setoption does not press it again.
     TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
     Say("setoption name Clear Hash\n");
@@ -255,156 +215,66 @@ TEST(Options, ValuesAreHeldInRangeAndUciRestoresTheDefaults) {
     TTStore(state.tt, 78, 0x1234, 5, 3.0f, LowerBound);
     Say("setoption name MultiPV value 2\n");
     EXPECT_TRUE(InTable(state, 78));
-}
-
-TEST(Options, NamesMatchExactlyAndTextsAreKeptWhole) {
-    Say("uci\n");
-    OptionTable& table         = Shell().optionTable;
-    const SetOptionText option = splitSetOptionLine("setoption name Rate of play value fast\n");
-    EXPECT_EQ(option.name, "Rate of play");
-    EXPECT_EQ(option.value, "fast\n");
-    EXPECT_EQ(splitSetOptionLine("setoption name").name, "");
-    // Names the engine does not offer are named back, one line each.
-    EXPECT_EQ(Say("setoption name multipv value 3\n") + Say("setoption name MultiPV  value 3\n") +
-                  Say("setoption name NoSuchOption value 3\n"),
-              "info string No such option: multipv\ninfo string No such option: MultiPV \n"
-              "info string No such option: NoSuchOption\n");
-    EXPECT_EQ(Shell().searchState.options.multiPv, 1);
-    setOption(table, "UCI_EngineAbout", std::string(3000, 'v') + "\nrest");
-    EXPECT_EQ(ValueOf("UCI_EngineAbout"), std::string(3000, 'v'));
-    EXPECT_EQ(Output([&] { setOption(table, "Ponder" + std::string(300, 'x'), "true"); }).size(),
-              std::string("info string No such option: Ponder\n").size() + 300);
-    EXPECT_EQ(ValueOf("Ponder"), "false");
-    EXPECT_EQ(table.count, 18);
-}
-
-// Sizes too large to build in a test are checked by their rounding alone.
-TEST(Options, HashSizesRoundDownToAPowerOfTwoUpTo65536) {
+    // Sizes too large to build in a test are checked by their rounding alone.
     for (const auto& [requested, megabytes] :
          {std::pair{65536, 65536}, {65535, 32768}, {100000, 65536}, {100, 64}, {7, 8}})
         EXPECT_EQ(hashTableMegabytes(requested), megabytes) << requested;
 }
 
-// An allocator that gives at most 16 MB, as a machine short of memory would.
-void* SmallBlocksOnly(std::size_t bytes) {
-    return bytes > (std::size_t{16} << 20) ? nullptr : allocateLargeBlock(bytes);
-}
-
-TEST(Options, HashSizeTheMachineRefusesKeepsTheTableAndItsEntries) {
-    const auto state = std::make_unique<SearchState>();
-    state->tt.memory = {SmallBlocksOnly, releaseLargeBlock};
-    InitSearchState(*state);
-    OptionTable table;
-    Output([&] {
-        printOptions(table);
-        applyOptions(table, *state);
-    });
-    TTStore(state->tt, 77, 0x1234, 5, 3.0f, LowerBound);
-    const auto set = [&](const char* name, const char* value) {
-        setOption(table, name, value);
-        return Output([&] { applyOptions(table, *state); });
-    };
-    EXPECT_EQ(set("Hash", "1024"),
-              "info string Hash 1024 MB could not be allocated; keeping the 16 MB table\n");
-    EXPECT_EQ(set("MultiPV", "2"), ""); // said once, not at every setoption
-    EXPECT_EQ(state->tt.entryCount, 16u * 65536);
-    EXPECT_TRUE(InTable(*state, 77));
-    EXPECT_EQ(set("Hash", "8"), "");
-    EXPECT_EQ(state->tt.entryCount, 8u * 65536);
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(state->tt.entries) % (2 << 20), 0u);
-    ReleaseSearchState(*state);
-}
-
-// The odds of every score add up to 1000, wins never fall and losses never rise as the score
-// grows, at every amount of material.
-TEST(Wdl, OddsAddUpAndFollowTheScore) {
-    for (const int material : {0, 10, 30, 58, 78, 100}) {
-        WdlPermille previous = wdlFromScore(-32700, material);
-        for (int score = -32700; score <= 32700; score += score > -2000 && score < 2000 ? 7 : 701) {
-            const WdlPermille wdl = wdlFromScore(score, material);
-            ASSERT_EQ(wdl.win + wdl.draw + wdl.loss, 1000) << score << " " << material;
-            ASSERT_TRUE(wdl.win >= 0 && wdl.draw >= 0 && wdl.loss >= 0) << score;
-            ASSERT_TRUE(wdl.win >= previous.win && wdl.loss <= previous.loss) << score;
-            previous = wdl;
-        }
-    }
-}
-
-TEST(Wdl, MatesAndTablebasesAreCertainAndTheModelIsPinned) {
-    constexpr int Tables = 1, NoTables = 0;
+// Mates and the tables' verdicts are certain, and the model is pinned.
+TEST(Wdl, OddsOfRootScores) {
     const struct {
-        int score, material, inTablebase, tablebaseScore;
-        WdlPermille expected;
+        int score, material;
+        bool inTablebase;
+        int tablebaseScore, win, draw, loss;
     } cases[] = {
-        {32690, 78, NoTables, 0, {1000, 0, 0}},  // mates in 5 plies
-        {-32636, 78, NoTables, 0, {0, 0, 1000}}, // mated
-        {31936, 10, NoTables, 0, {1000, 0, 0}},  // a tablebase win 64 plies away
-        {-31990, 10, NoTables, 0, {0, 0, 1000}},
-        {15, 8, Tables, 0, {0, 1000, 0}}, // the tables' draw, whatever the score
-        {-40, 8, Tables, 32000, {1000, 0, 0}},
-        {31990, 8, Tables, -32000, {0, 0, 1000}},
-        {-32690, 8, Tables, 32000, {0, 0, 1000}}, // a mate found beats the tables' verdict
-        {0, 58, NoTables, 0, {390, 220, 390}},
-        {100, 20, NoTables, 0, {328, 563, 109}},
-        {-250, 78, NoTables, 0, {131, 149, 720}},
-        {400, 0, NoTables, 0, {685, 302, 13}}, // material below 10 reads as 10
+        {32690, 78, false, 0, 1000, 0, 0},  // mates in 5 plies
+        {-32636, 78, false, 0, 0, 0, 1000}, // mated
+        {31936, 10, false, 0, 1000, 0, 0},  // a tablebase win 64 plies away
+        {-31990, 10, false, 0, 0, 0, 1000},
+        {15, 8, true, 0, 0, 1000, 0}, // the tables' draw, whatever the score
+        {-40, 8, true, 32000, 1000, 0, 0},
+        {31990, 8, true, -32000, 0, 0, 1000},
+        {-32690, 8, true, 32000, 0, 0, 1000}, // a mate found beats the tables' verdict
+        {0, 58, false, 0, 390, 220, 390},
+        {100, 20, false, 0, 328, 563, 109},
+        {-250, 78, false, 0, 131, 149, 720},
+        {400, 0, false, 0, 685, 302, 13}, // material below 10 reads as 10
     };
     for (const auto& c : cases) {
-        SearchControl control{};
-        control.rootMaterial       = c.material;
-        control.rootInTablebase    = c.inTablebase == Tables;
-        control.rootTablebaseScore = c.tablebaseScore;
-        const WdlPermille wdl      = wdlOfRootScore(control, c.score);
-        EXPECT_EQ(std::tuple(wdl.win, wdl.draw, wdl.loss),
-                  std::tuple(c.expected.win, c.expected.draw, c.expected.loss))
+        const SearchControl control{.rootInTablebase    = c.inTablebase,
+                                    .rootTablebaseScore = c.tablebaseScore,
+                                    .rootMaterial       = c.material};
+        const WdlPermille wdl = wdlOfRootScore(control, c.score);
+        EXPECT_EQ(std::tuple(wdl.win, wdl.draw, wdl.loss), std::tuple(c.win, c.draw, c.loss))
             << c.score << " " << c.material;
     }
     EXPECT_EQ(wdlMaterial(BoardFrom(StartFen)), 78);
 }
 
-// The odds follow the score on the line, and only when asked for.
-TEST(Wdl, InfoLinesCarryTheOddsRightAfterTheScore) {
-    const auto state               = std::make_unique<SearchState>();
-    state->options.multiPv         = 1;
-    state->rootMoveCount           = 1;
-    state->control.iteration       = 3;
-    state->control.rootMaterial    = 58;
-    state->multiPv.score[0]        = 0;
-    state->multiPv.length[0]       = 1;
-    state->multiPv.lineMoves[0][0] = MakeMoveWord(12, 28, Pawn);
-    const std::string plain = "info multipv 1 depth 3 score cp 0 time 0 nodes 0 nps 0 pv e2e4 \n";
-    EXPECT_EQ(Output([&] { printLines(*state); }), plain);
-    state->options.showWdl = true;
-    EXPECT_EQ(Output([&] { printLines(*state); }),
-              "info multipv 1 depth 3 score cp 0 wdl 390 220 390 time 0 nodes 0 nps 0 pv e2e4 \n");
-}
-
 // The keywords' values themselves are read in the search set-up tests.
 TEST(GoText, ReadsEachKeywordAtItsFirstOccurrence) {
-    const Board board = BoardFrom(StartFen);
-    SearchLimits limits =
+    const SearchLimits limits =
         parseGoText("nodes 99999999999 movetime -5 btime 40 binc 7 nodes 3 searchmoves e2e4  g1f3",
-                    board, false);
-    EXPECT_EQ(limits.nodes, 2147483647); // held at the bound, not wrapped
-    EXPECT_EQ(limits.movetime, -5);
-    EXPECT_EQ(limits.btime, 40);
-    EXPECT_EQ(limits.binc, 7);
-    ASSERT_EQ(limits.searchmoves.count, 2u);
-    EXPECT_EQ(Text(limits.searchmoves.moves[1]), "g1f3");
+                    BoardFrom(StartFen), false);
+    // Nodes are held at the bound, not wrapped.
+    EXPECT_EQ(std::tuple(limits.nodes, limits.movetime, limits.btime, limits.binc,
+                         limits.searchmoves.count),
+              std::tuple(INT_MAX, -5, 40, 7, 2u));
+    EXPECT_EQ(limits.searchmoves.moves[1], MakeMoveWord(6, 21, Knight));
     const Board castles = BoardFrom("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1");
-    EXPECT_EQ(parseGoText("searchmoves e1h1", castles, true).searchmoves.moves[0], Castling(4, 7));
-    EXPECT_EQ(parseGoText("searchmoves e1g1", castles, false).searchmoves.moves[0], Castling(4, 7));
+    constexpr Move e1h1 = MakeMoveWord(4, 7, King, NoPiece, CastlingFlag);
+    EXPECT_EQ(parseGoText("searchmoves e1h1", castles, true).searchmoves.moves[0], e1h1);
+    EXPECT_EQ(parseGoText("searchmoves e1g1", castles, false).searchmoves.moves[0], e1h1);
 }
 
-TEST(MultiPvTable, RanksLinesAndRefusesResultsAfterAStop) {
+TEST(MultiPvTable, RanksAndPrintsLinesAndRefusesResultsAfterAStop) {
     const auto state        = std::make_unique<SearchState>();
     state->options.multiPv  = 3;
     state->rootMoveCount    = 5;
     state->control.runState = Untimed;
-    for (int place = 0; place < MaxMultiPv; ++place) {
-        state->multiPv.score[place]       = -Infinity;
-        state->multiPv.slotOfPlace[place] = place;
-    }
+    state->multiPv.score.fill(-Infinity);
+    std::iota(state->multiPv.slotOfPlace.begin(), state->multiPv.slotOfPlace.end(), 0);
     const auto record = [&](int score, int from) {
         return recordRootResult(*state, score, MakeMoveWord(from, from + 8, Pawn));
     };
@@ -412,12 +282,20 @@ TEST(MultiPvTable, RanksLinesAndRefusesResultsAfterAStop) {
     EXPECT_TRUE(record(10, 8) && record(30, 9) && record(10, 10));
     EXPECT_FALSE(record(5, 11));
     EXPECT_TRUE(record(20, 12));
-    const MultiPvTable& table = state->multiPv;
-    for (const auto& [place, score, from] : {std::tuple{0, 30, 9}, {1, 20, 12}, {2, 10, 8}}) {
-        EXPECT_EQ(table.score[place], score);
-        EXPECT_EQ(MoveFrom(table.lineMoves[table.slotOfPlace[place]][0]), from);
-    }
     EXPECT_EQ(MoveFrom(state->plies[0].pv[0]), 9);
+    // The lines by place (b2b3, e2e3, a2a3); the odds follow the score, only when asked for.
+    state->control.iteration    = 3;
+    state->control.rootMaterial = 58;
+    state->multiPv.time.fill(0); // as recorded at the start
+    EXPECT_EQ(Output([&] { printLines(*state); }),
+              "info multipv 1 depth 3 score cp 30 time 0 nodes 0 nps 0 pv b2b3 \n"
+              "info multipv 2 depth 3 score cp 20 time 0 nodes 0 nps 0 pv e2e3 \n"
+              "info multipv 3 depth 3 score cp 10 time 0 nodes 0 nps 0 pv a2a3 \n");
+    state->options.showWdl = true;
+    EXPECT_EQ(Output([&] { printLines(*state); }),
+              "info multipv 1 depth 3 score cp 30 wdl 441 217 342 time 0 nodes 0 nps 0 pv b2b3 \n"
+              "info multipv 2 depth 3 score cp 20 wdl 424 218 358 time 0 nodes 0 nps 0 pv e2e3 \n"
+              "info multipv 3 depth 3 score cp 10 wdl 407 219 374 time 0 nodes 0 nps 0 pv a2a3 \n");
     state->control.runState = Stopped;
     EXPECT_FALSE(record(40, 13));
     state->rootMoveCount = 2;

@@ -4,95 +4,66 @@
 #include "search/state.h"
 #include "search/threads.h"
 #include "support/boards.h"
+#include "uci/captured.h"
 #include "uci/control.h"
 #include "uci/go.h"
-#include "uci/stdio_pipes.h"
 
 #include <climits>
 #include <gtest/gtest.h>
 #include <memory>
+#include <tuple>
 
 namespace tarvo {
 namespace {
 
-std::unique_ptr<SearchState> NewState() {
-    return std::make_unique<SearchState>();
-}
-
-Board WithSideToMove(int side) {
-    Board board{};
-    board.sideToMove = static_cast<std::uint8_t>(side);
-    return board;
-}
-
-TEST(AllocateTime, WorkedValues) {
+// Worked values of the time plan; Move Overhead caps it at the clock, and short clocks make the
+// first poll come sooner.
+TEST(AllocateTime, WorkedValuesCappedAtTheClock) {
     const struct {
-        RateOfPlay rate;
-        int side, wtime, btime, winc, movestogo;
-        bool ponder;
-        int budget, max;
-    } cases[] = {
-        {NormalRate, White, 60000, 0, 0, 0, false, 1940, 6774},
-        {NormalRate, White, 60000, 0, 1000, 0, false, 2906, 10029},
-        {NormalRate, White, 60000, 0, 0, 10, false, 5900, 17301},
-        {NormalRate, White, 60000, 0, 0, 1, false, 53900, 53900},
-        {NormalRate, White, 60000, 0, 0, 0, true, 2522, 6774},
-        {NormalRate, White, 60000, 0, 0, 40, false, 1940, 6774}, // beyond the rate: as none
-        {NormalRate, White, 60000, 0, 0, -3, false, 1940, 6774},
-        {SlowRate, White, 60000, 0, 0, 0, false, 2600, 6844},
-        {FastRate, White, 60000, 0, 0, 0, false, 1340, 6711},
-        {NormalRate, Black, 5, 60000, 7, 0, false, 1940, 6774},
-    };
-    for (const auto& c : cases) {
-        const auto state          = NewState();
-        state->options.rateOfPlay = c.rate;
-        allocateTime(*state, WithSideToMove(c.side), c.wtime, c.btime, c.winc, 0, c.movestogo,
-                     c.ponder);
-        EXPECT_EQ(state->control.budgetMs, c.budget) << "case " << &c - cases;
-        EXPECT_EQ(state->control.maxTimeMs, c.max) << "case " << &c - cases;
-    }
-    const auto state = NewState();
-    allocateTime(*state, WithSideToMove(White), -1000, 0, 0, 0, 0, false);
-    EXPECT_LT(state->control.budgetMs, 0);
-    EXPECT_LT(state->control.maxTimeMs, 0);
-}
-
-// Move Overhead caps the plan at the time left on the clock; ample clocks keep their values.
-TEST(AllocateTime, MoveOverheadCapsThePlanAtTheClock) {
-    const struct {
-        int side, wtime, btime, movestogo, overhead;
+        int side, wtime, btime, winc, movestogo, overhead;
         int budget, max, deadline, countdown;
+        RateOfPlay rate = NormalRate;
+        bool ponder     = false;
     } cases[] = {
-        {White, 60000, 0, 0, 10, 1940, 6774, 59990, 10000},
-        {White, 60000, 0, 1, 5000, 53900, 53900, 55000, 10000},
-        {White, 5500, 0, 1, 5000, 500, 500, 500, 5000},
-        {Black, 112, 33, 1, 10, 23, 23, 23, 1000}, // ends well inside Black's 33 ms
-        {White, 90, 0, 1, 0, 81, 81, 90, 1000},
-        {White, 5, 0, 0, 10, -5, -5, -5, 1000},
-        {White, 0, 5, 0, 10, 0, 0, INT_MAX, 2500}, // no clock given: nothing to cap
-        {White, -1000, 0, 0, 10, -900, -900, INT_MAX, 2500},
+        {White, 60000, 0, 0, 0, 10, 1940, 6774, 59990, 10000},
+        {White, 60000, 0, 1000, 0, 10, 2906, 10029, 59990, 10000},
+        {White, 60000, 0, 0, 10, 10, 5900, 17301, 59990, 10000},
+        {White, 60000, 0, 0, 0, 10, 2522, 6774, 59990, 10000, NormalRate, true},
+        {White, 60000, 0, 0, 40, 10, 1940, 6774, 59990, 10000}, // beyond the rate: as none
+        {White, 60000, 0, 0, 0, 10, 2600, 6844, 59990, 10000, SlowRate},
+        {White, 60000, 0, 0, 0, 10, 1340, 6711, 59990, 10000, FastRate},
+        {Black, 5, 60000, 7, 0, 10, 1940, 6774, 59990, 10000},
+        {White, 60000, 0, 0, 1, 5000, 53900, 53900, 55000, 10000},
+        {White, 5500, 0, 0, 1, 5000, 500, 500, 500, 5000},
+        {Black, 112, 33, 0, 1, 10, 23, 23, 23, 1000}, // ends well inside Black's 33 ms
+        {White, 90, 0, 0, 1, 0, 81, 81, 90, 1000},
+        {White, 5, 0, 0, 0, 10, -5, -5, -5, 1000},
+        {White, 0, 5, 0, 0, 10, 0, 0, INT_MAX, 2500}, // no clock given: nothing to cap
+        {White, -1000, 0, 0, 0, 10, -900, -900, INT_MAX, 2500},
         // A short peak halves only the first poll's countdown, a clock near none quarters it.
-        {White, 8000, 0, 0, 0, 172, 816, 8000, 10000},
-        {White, 7800, 0, 0, 0, 165, 793, 7800, 5000},
-        {White, 4400, 0, 0, 0, 49, 404, 4400, 5000},
-        {White, 4300, 0, 0, 0, 46, 392, 4300, 2500},
+        {White, 8000, 0, 0, 0, 0, 172, 816, 8000, 10000},
+        {White, 7800, 0, 0, 0, 0, 165, 793, 7800, 5000},
+        {White, 4400, 0, 0, 0, 0, 49, 404, 4400, 5000},
+        {White, 4300, 0, 0, 0, 0, 46, 392, 4300, 2500},
     };
     for (const auto& c : cases) {
-        const auto state              = NewState();
+        const auto state              = std::make_unique<SearchState>();
+        state->options.rateOfPlay     = c.rate;
         state->options.moveOverheadMs = c.overhead;
         state->control.pollInterval = state->control.pollCountdown = 10000;
-        allocateTime(*state, WithSideToMove(c.side), c.wtime, c.btime, 0, 0, c.movestogo, false);
+        Board board{};
+        board.sideToMove = static_cast<std::uint8_t>(c.side);
+        allocateTime(*state, board, c.wtime, c.btime, c.winc, 0, c.movestogo, c.ponder);
         SCOPED_TRACE(&c - cases);
-        EXPECT_EQ(state->control.budgetMs, c.budget);
-        EXPECT_EQ(state->control.maxTimeMs, c.max);
-        EXPECT_EQ(state->control.deadlineMs, c.deadline);
-        EXPECT_EQ(state->control.pollCountdown, c.countdown);
-        EXPECT_EQ(state->control.pollInterval, 10000);
+        const SearchControl& ctl = state->control;
+        EXPECT_EQ(std::tuple(ctl.budgetMs, ctl.maxTimeMs, ctl.deadlineMs, ctl.pollCountdown),
+                  std::tuple(c.budget, c.max, c.deadline, c.countdown));
+        EXPECT_EQ(ctl.pollInterval, 10000);
     }
 }
 
 struct SearchSetUp : ::testing::Test {
-    std::unique_ptr<SearchState> state = NewState();
+    std::unique_ptr<SearchState> state = std::make_unique<SearchState>();
     Board board                        = test::BoardFrom(StartFen);
     MoveList rootMoves;
     SearchControl& control = state->control;
@@ -102,73 +73,56 @@ struct SearchSetUp : ::testing::Test {
     }
 };
 
-TEST_F(SearchSetUp, PlainGoIsTimedClockPlayFromAClearedState) {
-    state->nodes               = 1234;
-    state->historyScore[17]    = 5;
-    state->cutoffCount[100]    = 6;
-    state->failCount[49919]    = 7;
-    state->tt.generation       = 7;
-    state->tt.usedCount        = 99;
-    control.bestLineChanges[3] = 4;
-    control.mateIterationSum   = 5;
-    control.stopPending        = true;
-    control.easyMove           = 0x123;
-    setUp({}, 777);
-    EXPECT_EQ(control.runState, Timed);
-    EXPECT_FALSE(control.infiniteOrPonder || control.stopPending);
-    EXPECT_EQ(control.easyMove, NoMove);
-    EXPECT_EQ(control.startTick, 777u);
-    EXPECT_EQ(control.lastInfoTick, 777u);
-    EXPECT_EQ(control.iteration, 1);
-    EXPECT_EQ(control.mateIterationSum + state->historyScore[17] + state->cutoffCount[100] +
-                  state->failCount[49919],
-              0);
-    EXPECT_EQ(state->nodes + state->tt.usedCount, 0u);
-    EXPECT_EQ(state->tt.generation, 8);
-    EXPECT_EQ(control.bestLineChanges[3], -1);
-    // No clock at all: budget 0 and the first poll comes four times sooner.
-    EXPECT_EQ(control.budgetMs, 0);
-    EXPECT_EQ(control.pollCountdown, 2500);
-    EXPECT_EQ(state->rootMoveCount, 20);
-    EXPECT_EQ(control.rootMaterial, 78);
-}
+// Every search starts from a cleared state; the limits decide clock play or not, the depth and
+// the polls (a clock near none makes the first poll come sooner).
+TEST_F(SearchSetUp, LimitsDecideRunStateDepthAndPollingFromAClearedState) {
+    state->nodes = state->tt.usedCount = 99;
+    state->historyScore[17] = state->cutoffCount[100] = state->failCount[49919] = 5;
+    control.bestLineChanges[3] = control.mateIterationSum = 4;
 
-TEST_F(SearchSetUp, LimitsDecideRunStateDepthAndPolling) {
+    control.stopPending = true;
+    control.easyMove    = 0x123;
     const struct {
         const char* go;
         SearchRunState run;
-        int maxDepth, pollInterval;
+        int maxDepth, pollInterval, pollCountdown, budget;
     } cases[] = {
-        {"wtime 60000 winc 10", Timed, 63, 10000},
-        {"movestogo 5", Timed, 63, 10000},
-        {"depth 4", Untimed, 4, 10000},
-        {"depth 64", Untimed, 63, 10000},
-        {"mate 2", Untimed, 3, 10000},
-        {"depth 2 mate 2", Untimed, 3, 10000},
-        {"depth 7 mate 2", Untimed, 7, 10000},
-        {"mate 40", Untimed, 63, 10000},
-        {"mate 2147483647", Untimed, 63, 10000},
-        {"wtime 60000 nodes 500", Untimed, 63, 500},
-        {"nodes 5000", Untimed, 63, 1000},
-        {"movetime 300", Untimed, 63, 10000},
-        {"infinite", Untimed, 63, 10000},
-        {"wtime 60000 ponder", Untimed, 63, 10000},
+        {"", Timed, 63, 10000, 2500, 0}, // no clock at all: budget 0
+        {"wtime 60000 winc 10", Timed, 63, 10000, 10000, 1949},
+        {"movestogo 5", Timed, 63, 10000, 2500, 0},
+        {"depth 4", Untimed, 4, 10000, 2500, 0},
+        {"depth 64", Untimed, 63, 10000, 2500, 0},
+        {"mate 2", Untimed, 3, 10000, 2500, 0},
+        {"depth 2 mate 2", Untimed, 3, 10000, 2500, 0},
+        {"depth 7 mate 2", Untimed, 7, 10000, 2500, 0},
+        {"mate 40", Untimed, 63, 10000, 2500, 0},
+        {"mate 2147483647", Untimed, 63, 10000, 2500, 0},
+        {"wtime 60000 nodes 500", Untimed, 63, 500, 500, 1940},
+        {"nodes 5000", Untimed, 63, 1000, 250, 0},
+        {"movetime 300", Untimed, 63, 10000, 2500, 0},
+        {"infinite", Untimed, 63, 10000, 2500, 0},
+        {"wtime 60000 ponder", Untimed, 63, 10000, 10000, 2522}, // waits for a ponderhit
     };
+    std::uint32_t now = 777;
     for (const auto& c : cases) {
         const SearchLimits limits = parseGoText(c.go, board, false);
-        setUp(limits);
+        setUp(limits, ++now);
         SCOPED_TRACE(c.go);
-        EXPECT_EQ(control.runState, c.run);
+        EXPECT_EQ(std::tuple(control.runState, control.maxDepth, control.pollInterval,
+                             control.pollCountdown, control.budgetMs),
+                  std::tuple(c.run, c.maxDepth, c.pollInterval, c.pollCountdown, c.budget));
         EXPECT_EQ(control.infiniteOrPonder, limits.infinite || limits.ponder);
-        EXPECT_EQ(control.maxDepth, c.maxDepth);
-        EXPECT_EQ(control.pollInterval, c.pollInterval);
-        if (limits.wtime) {
-            EXPECT_EQ(control.pollCountdown, c.pollInterval); // a clock long enough for full polls
-        }
-        EXPECT_EQ(control.nodeLimit, limits.nodes);
-        EXPECT_EQ(control.moveTime, limits.movetime);
+        EXPECT_EQ(std::tuple(control.stopPending, control.easyMove, control.startTick,
+                             control.lastInfoTick, control.iteration),
+                  std::tuple(false, NoMove, now, now, 1));
     }
-    EXPECT_EQ(control.budgetMs, 2522); // the ponder budget waits for a ponderhit
+    EXPECT_EQ(control.mateIterationSum + state->historyScore[17] + state->cutoffCount[100] +
+                  state->failCount[49919] + control.bestLineChanges[3],
+              -1);
+    EXPECT_EQ(state->nodes + state->tt.usedCount, 0u);
+    EXPECT_EQ(state->tt.generation, std::size(cases));
+    EXPECT_EQ(state->rootMoveCount, 20);
+    EXPECT_EQ(control.rootMaterial, 78);
 }
 
 TEST_F(SearchSetUp, RootListKeepsLegalSearchMovesOnceInTheirOrder) {
@@ -178,7 +132,6 @@ TEST_F(SearchSetUp, RootListKeepsLegalSearchMovesOnceInTheirOrder) {
     limits.searchmoves.moves = {d2d4, MakeMoveWord(12, 36, Pawn), MakeMoveWord(12, 28, Pawn), d2d4};
     setUp(limits); // e2e5 is no move; e2e4 without its flag is e2e4
     ASSERT_EQ(rootMoves.count, 2u);
-    EXPECT_EQ(state->rootMoveCount, 2);
     EXPECT_EQ(rootMoves.moves[1], MakeMoveWord(12, 28, Pawn, NoPiece, DoubleStepFlag));
     limits.searchmoves.count    = 1;
     limits.searchmoves.moves[0] = MakeMoveWord(0, 63, Rook);
@@ -191,7 +144,7 @@ constexpr std::uint32_t Start = 1000;
 // A search under way since `start`.
 std::unique_ptr<SearchState> Running(SearchRunState run, int iteration,
                                      std::uint32_t start = Start) {
-    auto state               = NewState();
+    auto state               = std::make_unique<SearchState>();
     state->control.runState  = run;
     state->control.iteration = iteration;
     state->control.startTick = state->control.lastInfoTick = start;
@@ -199,47 +152,66 @@ std::unique_ptr<SearchState> Running(SearchRunState run, int iteration,
 }
 
 std::string CheckAt(SearchState& state, int elapsed) {
-    return pipes::Output(
-        [&] { checkLimitsAt(state, Start + static_cast<std::uint32_t>(elapsed)); });
+    return test::Output([&] { checkLimitsAt(state, Start + static_cast<std::uint32_t>(elapsed)); });
 }
 
-TEST(CheckLimits, DecisionsByRunStateIterationAndFlags) {
+// The budget waits for iteration 4 and a later root move, the hard limit for iteration 2; the
+// clock stops any search on it at its own limit, beside any other limit, and polls come often
+// near a limit.
+TEST(CheckLimits, DecisionsByRunStateIterationAndLimits) {
     const struct {
         SearchRunState run;
         int iteration, nonFirst, reSearch, extraMs, moveTime, nodeLimit;
         std::uint64_t nodes;
-        int elapsed;
+        int maxTime, deadline, elapsed;
         SearchRunState after;
+        int countdown;
+        bool ponder = false;
     } cases[] = {
-        {Timed, 1, 1, 0, 0, 0, 0, 0, 1000000, Timed}, // the first iteration always completes
-        {Timed, 2, 1, 0, 0, 0, 0, 0, 5999, Timed},    // the budget waits for iteration 4
-        {Timed, 2, 1, 0, 0, 0, 0, 0, 6000, Stopped},  // the hard limit does not
-        {Timed, 3, 1, 0, 0, 0, 0, 0, 2500, Timed},
-        {Timed, 4, 0, 0, 0, 0, 0, 0, 2500, Timed}, // the first root move
-        {Timed, 4, 1, 1, 0, 0, 0, 0, 2500, Timed}, // re-search of a move that failed high
-        {Timed, 4, 1, 0, 0, 0, 0, 0, 1999, Timed},
-        {Timed, 4, 1, 0, 0, 0, 0, 0, 2000, Stopped},
-        {Timed, 5, 1, 0, 500, 0, 0, 0, 2499, Timed},
-        {Timed, 5, 1, 0, 500, 0, 0, 0, 2500, Stopped},
-        {Untimed, 1, 0, 0, 0, 300, 0, 0, 299, Untimed},
-        {Untimed, 1, 0, 0, 0, 300, 0, 0, 300, Stopped},
-        {Untimed, 1, 0, 0, 0, 0, 500, 499, 10, Untimed},
-        {Untimed, 1, 0, 0, 0, 0, 500, 500, 10, Stopped},
-        {Untimed, 10, 1, 0, 0, 0, 0, 1u << 30, 100000000, Untimed},
+        {Timed, 2, 1, 0, 0, 0, 0, 0, 6000, INT_MAX, 5999, Timed, 1000},
+        {Timed, 2, 1, 0, 0, 0, 0, 0, 6000, INT_MAX, 6000, Stopped, 1000},
+        {Timed, 3, 1, 0, 0, 0, 0, 0, 6000, INT_MAX, 2500, Timed, 10000},
+        {Timed, 4, 0, 0, 0, 0, 0, 0, 6000, INT_MAX, 2500, Timed, 10000}, // the first root move
+        {Timed, 4, 1, 1, 0, 0, 0, 0, 6000, INT_MAX, 2500, Timed, 10000}, // a re-search
+        {Timed, 4, 1, 0, 0, 0, 0, 0, 6000, INT_MAX, 1999, Timed, 10000},
+        {Timed, 4, 1, 0, 0, 0, 0, 0, 6000, INT_MAX, 2000, Stopped, 10000},
+        {Timed, 5, 1, 0, 500, 0, 0, 0, 6000, INT_MAX, 2499, Timed, 10000},
+        {Timed, 5, 1, 0, 500, 0, 0, 0, 6000, INT_MAX, 2500, Stopped, 10000},
+        {Untimed, 1, 0, 0, 0, 300, 0, 0, 6000, INT_MAX, 299, Untimed, 10000},
+        {Untimed, 1, 0, 0, 0, 300, 0, 0, 6000, INT_MAX, 300, Stopped, 10000},
+        {Untimed, 1, 0, 0, 0, 0, 500, 499, 6000, INT_MAX, 10, Untimed, 10000},
+        {Untimed, 1, 0, 0, 0, 0, 500, 500, 6000, INT_MAX, 10, Stopped, 10000},
+        {Untimed, 10, 1, 0, 0, 0, 0, 1u << 30, 6000, INT_MAX, 100000000, Untimed, 10000},
+        {Timed, 1, 0, 0, 0, 0, 0, 0, 23, 23, 22, Timed, 1000},
+        {Timed, 1, 0, 0, 0, 0, 0, 0, 23, 23, 23, Stopped, 1000},
+        {Timed, 1, 0, 0, 0, 0, 0, 0, 5000, 9000, 8899, Timed, 10000},
+        {Timed, 1, 0, 0, 0, 0, 0, 0, 5000, 9000, 8901, Timed, 1000},
+        {Timed, 2, 0, 0, 0, 0, 0, 0, 5000, 9000, 4899, Timed, 10000},
+        {Timed, 2, 0, 0, 0, 0, 0, 0, 5000, 9000, 4901, Timed, 1000},
+        {Timed, 1, 0, 0, 0, 0, 0, 0, 0, INT_MAX, 100000, Timed, 10000}, // no clock
+        // go depth 30 wtime 33 btime 33; a pondering search is not on its clock yet.
+        {Untimed, 1, 0, 0, 0, 0, 0, 0, 23, 23, 22, Untimed, 1000},
+        {Untimed, 3, 0, 0, 0, 0, 0, 0, 23, 23, 23, Stopped, 1000},
+        {Untimed, 1, 0, 0, 0, 0, 0, 0, 23, 23, 500, Untimed, 10000, true},
     };
     for (const auto& c : cases) {
-        const auto state   = Running(c.run, c.iteration);
-        SearchControl& ctl = state->control;
-        ctl.budgetMs       = 2000;
-        ctl.maxTimeMs      = 6000;
-        ctl.nonFirst       = static_cast<std::uint8_t>(c.nonFirst);
-        ctl.reSearch       = static_cast<std::uint8_t>(c.reSearch);
-        ctl.extraMs        = c.extraMs;
-        ctl.moveTime       = c.moveTime;
-        ctl.nodeLimit      = c.nodeLimit;
-        state->nodes       = c.nodes;
+        const auto state     = Running(c.run, c.iteration);
+        SearchControl& ctl   = state->control;
+        ctl.budgetMs         = 2000;
+        ctl.maxTimeMs        = c.maxTime;
+        ctl.deadlineMs       = c.deadline;
+        ctl.pollCountdown    = 10000;
+        ctl.infiniteOrPonder = c.ponder;
+        ctl.nonFirst         = static_cast<std::uint8_t>(c.nonFirst);
+        ctl.reSearch         = static_cast<std::uint8_t>(c.reSearch);
+        ctl.extraMs          = c.extraMs;
+        ctl.moveTime         = c.moveTime;
+        ctl.nodeLimit        = c.nodeLimit;
+        state->nodes         = c.nodes;
         CheckAt(*state, c.elapsed);
-        EXPECT_EQ(ctl.runState, c.after) << "case " << &c - cases;
+        SCOPED_TRACE(&c - cases);
+        EXPECT_EQ(ctl.runState, c.after);
+        EXPECT_EQ(ctl.pollCountdown, c.countdown);
         EXPECT_EQ(ctl.nowTick, Start + static_cast<std::uint32_t>(c.elapsed));
     }
     const auto state         = Running(Timed, 2, 0xfffff000u);
@@ -250,62 +222,27 @@ TEST(CheckLimits, DecisionsByRunStateIterationAndFlags) {
     EXPECT_EQ(state->control.runState, Stopped);
 }
 
-// The clock stops any search on it at its own limit, in any iteration and beside any other
-// limit, and polls come often near a limit.
-TEST(CheckLimits, TheClockStopsEvenTheFirstIterationAndPollsSoonerNearIt) {
-    const struct {
-        SearchRunState run;
-        int iteration, maxTime, deadline, elapsed;
-        SearchRunState after;
-        int countdown;
-        bool ponder = false;
-    } cases[] = {
-        {Timed, 1, 23, 23, 22, Timed, 1000},        {Timed, 1, 23, 23, 23, Stopped, 1000},
-        {Timed, 1, 5000, 9000, 8899, Timed, 10000}, // the hard limit waits for iteration 2
-        {Timed, 1, 5000, 9000, 8901, Timed, 1000},  {Timed, 2, 5000, 9000, 4901, Timed, 1000},
-        {Timed, 2, 5000, 9000, 4899, Timed, 10000}, {Timed, 1, 0, INT_MAX, 100000, Timed, 10000},
-        {Untimed, 1, 23, 23, 500, Untimed, 10000, true}, // pondering: its clock is not running
-        {Untimed, 1, 23, 23, 22, Untimed, 1000},         // go depth 30 wtime 33 btime 33
-        {Untimed, 3, 23, 23, 23, Stopped, 1000},
-    };
-    for (const auto& c : cases) {
-        const auto state   = Running(c.run, c.iteration);
-        SearchControl& ctl = state->control;
-        ctl.budgetMs = ctl.maxTimeMs = c.maxTime;
-        ctl.deadlineMs               = c.deadline;
-        ctl.pollCountdown            = 10000;
-        ctl.infiniteOrPonder         = c.ponder;
-        CheckAt(*state, c.elapsed);
-        EXPECT_EQ(ctl.runState, c.after) << "case " << &c - cases;
-        EXPECT_EQ(ctl.pollCountdown, c.countdown) << "case " << &c - cases;
-    }
-}
-
-TEST(CheckLimits, PeriodicLinesAboutOnceASecond) {
+// What helper threads published counts in the node limit and the periodic lines.
+TEST(CheckLimits, NodeLimitAndPeriodicLinesCountEveryThread) {
     const auto state     = Running(Untimed, 1);
     state->nodes         = 5000;
     state->tt.entryCount = 1000;
     state->tt.usedCount  = 253;
+    // About once a second; a start read after the clock: short times divide by 128; no table
+    // reads a share of 0.
     EXPECT_EQ(CheckAt(*state, 1024), "");
     EXPECT_EQ(CheckAt(*state, 1025), "info hashfull 253\ninfo time 1025 nodes 5000 nps 4878\n");
     EXPECT_EQ(CheckAt(*state, 2049), "");
-    // A start read after the clock: short times divide by 128; no table reads a share of 0.
-    state->nodes             = 1000;
-    state->tt.entryCount     = 0;
     state->control.startTick = Start + 3000;
-    EXPECT_EQ(CheckAt(*state, 2050), "info hashfull 0\ninfo time -950 nodes 1000 nps 7812\n");
-}
-
-// What helper threads published counts in the node limit and the periodic lines.
-TEST(CheckLimits, NodeLimitAndPeriodicLinesCountEveryThread) {
-    const auto state = Running(Untimed, 1);
+    state->tt.entryCount     = 0;
+    EXPECT_EQ(CheckAt(*state, 2050), "info hashfull 0\ninfo time -950 nodes 5000 nps 39062\n");
+    state->control.startTick = state->control.lastInfoTick = Start;
+    state->tt.entryCount                                   = 1000;
     SetSearchThreads(*state, 3);
     ASSERT_NE(state->threads, nullptr);
     SearchControl& ctl    = state->control;
     ctl.nodeLimit         = 1000;
     state->nodes          = 400;
-    state->tt.entryCount  = 1000;
-    state->tt.usedCount   = 253;
     auto& helpers         = state->threads->helpers;
     helpers[0]->nodes     = 300;
     helpers[0]->tableUsed = 100;
@@ -323,31 +260,34 @@ TEST(CheckLimits, NodeLimitAndPeriodicLinesCountEveryThread) {
     SetSearchThreads(*state, 1);
 }
 
+// A mate score counts its iteration towards the mate sum, either side's mate.
 TEST(IterationRules, WhenClockPlayEndsAfterAnIteration) {
     const struct {
-        int iteration, score;
+        int iteration, score, previous;
         SearchRunState run;
         int changes, mateSum, rootMoves, budget;
         bool easy, stop;
         int elapsed;
         bool done;
-        int extraMs; // INT_MIN: not checked
+        int extraMs;
     } cases[] = {
-        {4, 10, Timed, 0, 0, 20, 1000, false, false, 600, false, 0}, // 60% of the budget
-        {4, 10, Timed, 0, 0, 20, 1000, false, false, 601, true, 0},
-        {3, 10, Timed, 0, 0, 20, 1000, false, false, 100000, false, INT_MIN}, // too early
-        {9, 10, Untimed, 0, 40, 1, 1000, false, false, 100000, false, INT_MIN},
-        {4, 32699, Timed, 0, 6, 20, 1000, false, false, 0, false, INT_MIN}, // mate sum above 6
-        {5, 32699, Timed, 0, 7, 20, 1000, false, false, 0, true, INT_MIN},
-        {4, 0, Timed, 0, 0, 1, 1000, false, false, 0, true, INT_MIN},  // a single root move
-        {4, 10, Timed, 2, 0, 20, 1000, false, false, 960, false, 600}, // best line changes
-        {5, 10, Timed, 2, 0, 20, 1000, false, false, 961, true, 600},
-        {6, 10, Timed, -1, 0, 20, 1000, false, false, 420, false, -300}, // no new best line
-        {7, 10, Timed, -1, 0, 20, 1000, false, false, 421, true, -300},
-        {4, 10, Timed, 50, 0, 20, 2000000000, false, false, 0, false, INT_MAX},
-        {4, 10, Timed, 0, 0, 20, 1000, true, false, 100, false, INT_MIN}, // easy move: 10%
-        {5, 10, Timed, 0, 0, 20, 1000, true, false, 101, true, INT_MIN},
-        {1, 10, Untimed, 0, 0, 20, 1000, false, true, 0, true, INT_MIN}, // stop read in iteration 1
+        {4, 10, 0, Timed, 0, 0, 20, 1000, false, false, 600, false, 0}, // 60% of the budget
+        {4, 10, 0, Timed, 0, 0, 20, 1000, false, false, 601, true, 0},
+        {3, 10, 0, Timed, 0, 0, 20, 1000, false, false, 100000, false, 0}, // too early
+        {9, 10, 0, Untimed, 0, 40, 1, 1000, false, false, 100000, false, 0},
+        {4, 32699, 0, Timed, 0, 6, 20, 1000, false, false, 0, false, 0}, // mate sum above 6
+        {5, 32699, 0, Timed, 0, 7, 20, 1000, false, false, 0, true, 0},
+        {4, 0, 0, Timed, 0, 0, 1, 1000, false, false, 0, true, 0},        // a single root move
+        {4, 10, 0, Timed, 2, 0, 20, 1000, false, false, 960, false, 600}, // best line changes
+        {5, 10, 0, Timed, 2, 0, 20, 1000, false, false, 961, true, 600},
+        {6, 10, 0, Timed, -1, 0, 20, 1000, false, false, 420, false, -300}, // no new best line
+        {7, 10, 0, Timed, -1, 0, 20, 1000, false, false, 421, true, -300},
+        {4, 10, 0, Timed, 50, 0, 20, 2000000000, false, false, 0, false, INT_MAX},
+        {4, 50, 100, Timed, 0, 0, 20, 1000, false, false, 0, false, 0}, // a drop of 50: nothing
+        {5, -1, 100, Timed, 1, 0, 20, 1000, false, false, 0, false, 300 + 900},
+        {4, 10, 0, Timed, 0, 0, 20, 1000, true, false, 100, false, 0}, // easy move: 10%
+        {5, 10, 0, Timed, 0, 0, 20, 1000, true, false, 101, true, 0},
+        {1, 10, 0, Untimed, 0, 0, 20, 1000, false, true, 0, true, 0}, // stop from iteration 1
     };
     for (const auto& c : cases) {
         const auto state                 = Running(c.run, c.iteration);
@@ -358,72 +298,49 @@ TEST(IterationRules, WhenClockPlayEndsAfterAnIteration) {
         ctl.mateIterationSum             = c.mateSum;
         ctl.easyMove                     = c.easy ? 0x123 : NoMove;
         ctl.stopPending                  = c.stop;
+        ctl.previousBestScore            = c.previous;
         state->rootMoveCount             = c.rootMoves;
         state->multiPv.score[0]          = c.score;
         SCOPED_TRACE(&c - cases);
         EXPECT_EQ(iterationDoneAt(*state, Start + static_cast<std::uint32_t>(c.elapsed)), c.done);
         EXPECT_EQ(ctl.iteration, c.done ? c.iteration : c.iteration + 1);
-        if (c.extraMs != INT_MIN) {
-            EXPECT_EQ(ctl.extraMs, c.extraMs);
-        }
+        EXPECT_EQ(ctl.previousBestScore, c.stop ? c.previous : c.score);
+        EXPECT_EQ(ctl.extraMs, c.extraMs);
     }
-}
-
-TEST(IterationRules, MateIterationsAddUpAndScoreDropsGrantTime) {
-    const auto state     = Running(Timed, 1);
-    SearchControl& ctl   = state->control;
-    ctl.budgetMs         = 1000;
-    ctl.maxTimeMs        = 5000;
-    state->rootMoveCount = 20;
-    const auto complete  = [&](int iteration, int score, int changes) {
-        ctl.iteration                  = iteration;
-        ctl.bestLineChanges[iteration] = changes;
-        state->multiPv.score[0]        = score;
+    const auto state = Running(Timed, 1);
+    for (const auto& [iteration, score] : {std::pair{2, 32699}, {3, -32698}, {4, 32635}}) {
+        state->control.iteration = iteration;
+        state->multiPv.score[0]  = score;
         iterationScored(*state);
-        return iterationDoneAt(*state, ctl.startTick);
-    };
-    complete(2, 32699, 0);
-    complete(3, -32698, 0);
-    complete(4, 32635, 0);
-    EXPECT_EQ(ctl.mateIterationSum, 5);
-    complete(3, 100, 0);
-    EXPECT_FALSE(complete(4, 50, 0)); // a drop of 50 is not enough
-    EXPECT_EQ(ctl.extraMs, 0);
-    EXPECT_FALSE(complete(5, -1, 1));
-    EXPECT_EQ(ctl.extraMs, 300 + 900);
-    EXPECT_EQ(ctl.previousBestScore, -1);
+    }
+    EXPECT_EQ(state->control.mateIterationSum, 2 + 3);
 }
 
 constexpr Move E2E4 = MakeMoveWord(12, 28, Pawn, NoPiece, DoubleStepFlag);
 constexpr Move D2D4 = MakeMoveWord(11, 27, Pawn, NoPiece, DoubleStepFlag);
 
-MoveList OrderedRoot(int firstKey, int secondKey, Move first = E2E4, Move second = D2D4) {
-    MoveList list;
-    list.count = 3;
-    list.moves = {first, second, MakeMoveWord(6, 21, Knight)};
-    list.score = {firstKey, secondKey, secondKey - 5};
-    return list;
-}
-
 TEST(EasyMove, SetAtIterationTwoByAGapOf150AndClearedForGood) {
-    const auto state   = NewState();
-    SearchControl& ctl = state->control;
-    const auto after   = [&](int iteration, const MoveList& root) {
-        ctl.iteration = iteration;
+    const auto state = std::make_unique<SearchState>();
+    // The root list as ordered by the previous iteration's keys.
+    const auto after = [&](int iteration, int firstKey, int secondKey, Move first = E2E4,
+                           std::uint32_t count = 2) {
+        MoveList root;
+        root.count               = count;
+        root.moves               = {first, first == E2E4 ? D2D4 : E2E4};
+        root.score               = {firstKey, secondKey};
+        state->control.iteration = iteration;
         updateEasyMove(*state, root);
-        return ctl.easyMove;
+        return state->control.easyMove;
     };
-    EXPECT_EQ(after(2, OrderedRoot(65402 + 200, 65402 + 50)), E2E4);
-    EXPECT_EQ(after(2, OrderedRoot(65402 + 200, 65402 + 51)), NoMove);
-    EXPECT_EQ(after(2, OrderedRoot(65402 - 20, 65402 - 170)), E2E4);
-    EXPECT_EQ(after(3, OrderedRoot(2 * 65402 + 10, 2 * 65402)), E2E4); // kept while best
-    EXPECT_EQ(after(4, OrderedRoot(3 * 65402 + 10, 3 * 65402, D2D4, E2E4)), NoMove);
-    EXPECT_EQ(after(5, OrderedRoot(4 * 65402 + 400, 4 * 65402)), NoMove);
-    ctl.easyMove = E2E4;
-    EXPECT_EQ(after(1, OrderedRoot(1000, 0)), NoMove);
-    MoveList lone = OrderedRoot(65402, 0);
-    lone.count    = 1;
-    EXPECT_EQ(after(2, lone), E2E4);
+    EXPECT_EQ(after(2, 65402 + 200, 65402 + 50), E2E4);
+    EXPECT_EQ(after(2, 65402 + 200, 65402 + 51), NoMove);
+    EXPECT_EQ(after(2, 65402 - 20, 65402 - 170), E2E4);
+    EXPECT_EQ(after(3, 2 * 65402 + 10, 2 * 65402), E2E4); // kept while best
+    EXPECT_EQ(after(4, 3 * 65402 + 10, 3 * 65402, D2D4), NoMove);
+    EXPECT_EQ(after(5, 4 * 65402 + 400, 4 * 65402), NoMove);
+    state->control.easyMove = E2E4;
+    EXPECT_EQ(after(1, 1000, 0), NoMove);
+    EXPECT_EQ(after(2, 65402, 0, E2E4, 1), E2E4); // a lone move
 }
 
 } // namespace

@@ -2,10 +2,10 @@
 // keeps for the command loop.
 
 #include "search/state.h"
+#include "uci/captured.h"
 #include "uci/control.h"
 #include "uci/io.h"
 #include "uci/poll.h"
-#include "uci/stdio_pipes.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -16,13 +16,6 @@ namespace {
 
 constexpr const char* Exits = nullptr; // the process ends with status 0
 
-std::unique_ptr<SearchState> Searching(SearchRunState run, bool infiniteOrPonder) {
-    auto state                      = std::make_unique<SearchState>();
-    state->control.runState         = run;
-    state->control.infiniteOrPonder = infiniteOrPonder;
-    return state;
-}
-
 // What the command loop reads afterwards, line by line.
 std::string LoopReads() {
     std::string text;
@@ -32,8 +25,20 @@ std::string LoopReads() {
     return text;
 }
 
+// More lines than the input buffer holds at once.
+const std::string ManyLines = [] {
+    std::string text;
+    while (text.size() < (std::size_t{3} << 20) / 2)
+        text += "position startpos\n";
+    return text + "stop\n";
+}();
+
+// The polls during a search act on stop, ponderhit, quit and isready and keep the rest for the
+// command loop; after the last iteration an infinite or pondering search waits for stop or
+// ponderhit (polls 0).
 TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
     const std::string longLine = std::string(70000, 'x') + "stop\nisready\n";
+    const std::string crlf     = "position startpos\r\n" + std::string(20000, 'y') + "\r\nlast";
     const struct {
         SearchRunState run;
         int iteration;
@@ -45,8 +50,8 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
         SearchRunState runAfter;
         bool stopPending;
         std::string unread;
+        bool stopBefore = false; // a stop read in iteration 1
     } cases[] = {
-        {Untimed, 5, false, "", 64, 1, "", Untimed, false, ""},
         {Untimed, 1, true, "stop\n", 64, 1, "", Untimed, true, ""}, // kept for iteration 1's end
         {Timed, 2, false, "stop now\n", 64, 1, "", Stopped, false, ""},
         // Half a line waits for its end; a first word is a whole word.
@@ -59,6 +64,9 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
         {Stopped, 3, true, "ponderhit\nquit\n", 64, 1, "", Stopped, false, "ponderhit\nquit\n"},
         {Untimed, 4, false, "position startpos\nsetoption name Hash value 64\nisready\n", 64, 1,
          "readyok\n", Untimed, false, "position startpos\nsetoption name Hash value 64\n"},
+        // Windows line ends read as plain ones, and the last line needs no end.
+        {Timed, 2, false, crlf, 7, 1, "", Timed, false,
+         "position startpos\n" + std::string(20000, 'y') + "\nlast"},
         // A long line is kept in pieces, each a line of its own.
         {Untimed, 4, false, longLine, 4096, 30, "readyok\n", Untimed, false,
          std::string(70000, 'x') + "stop\n"},
@@ -72,80 +80,41 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
         {Untimed, 1, true, "", 64, 2, "", Untimed, true, ""},
         {Untimed, 4, false, "", 64, 2, "", Untimed, false, ""},
         {Timed, 2, false, "quit\n", 64, 1, Exits, Timed, false, ""},
+        // The final wait (no polls).
+        {Untimed, 9, true, "position startpos\nisready\ngo depth 3\nstop\nisready\n", 5, 0,
+         "readyok\nreadyok\n", Untimed, false, "position startpos\ngo depth 3\nstop\n"},
+        {Untimed, 9, true, "ponderhit\ngo\n", 5, 0, "", Timed, false, "go\n"},
+        {Untimed, 9, true, "", 5, 0, "", Untimed, false, ""}, // the end of input ends the wait
+        {Untimed, 9, false, "stop\n", 5, 0, "", Untimed, false, "stop\n"},
+        {Timed, 9, true, "stop\n", 5, 0, "", Timed, false, "stop\n"}, // pondering became clock play
+        {Untimed, 9, true, "stop\n", 5, 0, "", Untimed, true, "stop\n", true},
+        {Untimed, 9, true, "isready\nquit\n", 5, 0, Exits, Untimed, false, ""},
+        // A buffer full of kept lines ends the wait rather than spinning on it.
+        {Untimed, 9, true, ManyLines, 5, 0, "", Untimed, false, ManyLines},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input.substr(0, 60));
-        const auto state         = Searching(c.run, c.infinite);
-        state->control.iteration = c.iteration;
+        const auto state = std::make_unique<SearchState>();
+        state->control   = {.iteration        = c.iteration,
+                            .runState         = c.run,
+                            .infiniteOrPonder = c.infinite,
+                            .stopPending      = c.stopBefore};
         useInputText(c.input, c.chunk);
-        if (c.output == Exits) {
-            EXPECT_EXIT(pollInput(*state), ::testing::ExitedWithCode(0), "");
-            continue;
-        }
-        const std::string output = pipes::Output([&] {
+        const auto run = [&] {
+            if (c.polls == 0)
+                finalWait(*state);
             for (int i = 0; i < c.polls; ++i)
                 pollInput(*state);
-        });
-        EXPECT_EQ(output, c.output);
+        };
+        if (c.output == Exits) {
+            EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+            continue;
+        }
+        EXPECT_EQ(test::Output(run), c.output);
         EXPECT_EQ(state->control.runState, c.runAfter);
         EXPECT_EQ(state->control.stopPending, c.stopPending);
         EXPECT_EQ(LoopReads(), c.unread);
     }
-    useStandardInput();
-}
-
-// More lines than the input buffer holds at once.
-const std::string ManyLines = [] {
-    std::string text;
-    while (text.size() < (std::size_t{3} << 20) / 2)
-        text += "position startpos\n";
-    return text + "stop\n";
-}();
-
-// After the last iteration an infinite or pondering search waits for stop or ponderhit.
-TEST(FinalWait, WaitsOnlyForInfiniteOrPonderingSearches) {
-    const struct {
-        bool infinite;
-        SearchRunState run;
-        bool stopPending;
-        const char *input, *output, *unread;
-    } cases[] = {
-        {true, Untimed, false, "position startpos\nisready\ngo depth 3\nstop\nisready\n",
-         "readyok\nreadyok\n", "position startpos\ngo depth 3\nstop\n"},
-        {true, Untimed, false, "ponderhit\ngo\n", "", "go\n"},
-        {true, Untimed, false, "", "", ""}, // the end of input ends the wait
-        {false, Untimed, false, "stop\n", "", "stop\n"},
-        {true, Timed, false, "stop\n", "", "stop\n"},  // pondering that became clock play
-        {true, Untimed, true, "stop\n", "", "stop\n"}, // stop already read in iteration 1
-        {true, Untimed, false, "isready\nquit\n", Exits, ""},
-        // A buffer full of kept lines ends the wait rather than spinning on it.
-        {true, Untimed, false, ManyLines.c_str(), "", ManyLines.c_str()},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.input).substr(0, 60));
-        const auto state           = Searching(c.run, c.infinite);
-        state->control.stopPending = c.stopPending;
-        useInputText(c.input, 5);
-        if (c.output == Exits) {
-            EXPECT_EXIT(finalWait(*state), ::testing::ExitedWithCode(0), "");
-        } else {
-            EXPECT_EQ(pipes::Output([&] { finalWait(*state); }), c.output);
-            EXPECT_EQ(LoopReads(), c.unread);
-        }
-    }
-    useStandardInput();
-}
-
-// Standard input itself: Windows line ends, the end of input.
-TEST(ReadLine, TakesLinesFromStandardInput) {
-    pipes::StdinPipe input;
-    useStandardInput();
-    input.write("isready\r\nposition startpos\n" + std::string(20000, 'y') + "\nlast");
-    input.closeWriter();
-    EXPECT_EQ(LoopReads(), "isready\nposition startpos\n" + std::string(20000, 'y') + "\nlast");
-    // More than the buffer holds, read through it.
-    useInputText(ManyLines, 1 << 16);
-    EXPECT_EQ(LoopReads(), ManyLines);
     useStandardInput();
 }
 
