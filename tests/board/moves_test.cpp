@@ -41,8 +41,7 @@ TEST(GenerateQuietChecks, MatchesMakeAndTestOverTheWalk) {
         ASSERT_EQ(list.moves[0], NoMove);
         const std::vector<Move> found(list.moves.begin() + 1, list.moves.begin() + list.count);
         if (found != expected)
-            FAIL() << WriteFen(board) << " gives " << test::Texts(found) << " not "
-                   << test::Texts(expected);
+            FAIL() << WriteFen(board) << " gives " << found.size() << " not " << expected.size();
         ++positions;
         checks += !expected.empty();
     });

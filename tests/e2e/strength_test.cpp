@@ -27,7 +27,8 @@ TEST(LimitedStrength, ConvertsTheBasicMatesAtTheLowestSetting) {
         players[1].uci();
         Board board       = test::BoardFrom(fen);
         std::string moves = " moves";
-        for (int ply = 0; ply < 100 && !test::LegalMoves(board).empty(); ++ply) {
+        MoveList legal;
+        for (int ply = 0; ply < 100 && (GenerateLegalMoves(board, legal), legal.count); ++ply) {
             const std::string best = BestMove(players[ply % 2].search(
                 std::string("fen ") + fen + moves, ply % 2 ? "go nodes 2000" : "go wtime 60000"));
             const Move move        = test::FindMove(board, best);
@@ -37,7 +38,7 @@ TEST(LimitedStrength, ConvertsTheBasicMatesAtTheLowestSetting) {
             moves += " " + best;
         }
         EXPECT_TRUE(
-            test::LegalMoves(board).empty() &&
+            legal.count == 0 &&
             IsSquareAttacked(board, board.sideToMove ^ 1, board.kingSquare[board.sideToMove]))
             << fen << moves;
     }

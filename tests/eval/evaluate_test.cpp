@@ -13,43 +13,39 @@ namespace {
 
 using test::BoardFrom;
 
-enum Term { Outposts, Pawns, KingSafety, Bishops, Rooks, Queens };
-
 // White's term as the driver computes it (the mirror walk holds Black to the same scores).
-int TermOf(Term term, const char* fen) {
-    constexpr EvalTerm index[] = {TermOutposts, TermPawns, TermKingSafety,
-                                  TermBishops,  TermRooks, TermQueens};
+int TermOf(EvalTerm term, const char* fen) {
     EvalBreakdown breakdown{};
     ComputeEvalBreakdown(BoardFrom(fen), breakdown);
-    return breakdown.terms[index[term]][White];
+    return breakdown.terms[term][White];
 }
 
 TEST(EvalTerms, WorkedExamples) {
     const struct {
-        Term term;
+        EvalTerm term;
         const char* fen; // White to move, castling and en passant left out
         int value;
     } cases[] = {
         // Outposts: defended by a pawn and out of reach of enemy pawns, including one behind it.
-        {Outposts, "4k3/8/8/3N4/2P5/8/8/4K3", 15},
-        {Outposts, "4k3/4p3/8/3N4/2P5/8/8/4K3", 0},
+        {TermOutposts, "4k3/8/8/3N4/2P5/8/8/4K3", 15},
+        {TermOutposts, "4k3/4p3/8/3N4/2P5/8/8/4K3", 0},
         // Pawns: passed (king distances, rank, free path), connected, doubled, isolated, weak.
-        {Pawns, "4k3/8/8/4P3/8/8/8/n3K3", 60}, // -50 + 60 for the rank + 50 free path
-        {Pawns, "7k/8/8/3PP3/8/8/8/K7", 225},  // connected passers
-        {Pawns, "k7/8/8/8/4P3/4P3/8/K7", 56},  // the rear doubled pawn is only isolated
-        {Pawns, "k7/8/4p3/8/3P4/8/8/K7", -30}, // weak, not also isolated
+        {TermPawns, "4k3/8/8/4P3/8/8/8/n3K3", 60}, // -50 + 60 for the rank + 50 free path
+        {TermPawns, "7k/8/8/3PP3/8/8/8/K7", 225},  // connected passers
+        {TermPawns, "k7/8/8/8/4P3/4P3/8/K7", 56},  // the rear doubled pawn is only isolated
+        {TermPawns, "k7/8/4p3/8/3P4/8/8/K7", -30}, // weak, not also isolated
         // King safety: shelter on files e to g, attackers of the zone, open files.
-        {KingSafety, "r2q2k1/5ppp/8/8/8/8/5PPP/R2Q2K1", 88},
-        {KingSafety, "r5k1/5ppp/8/8/4n2q/8/5P1P/R2Q2K1", 56 - 26 - 24},
-        {KingSafety, "rk1q4/ppp5/8/8/8/8/5PPP/R2Q2K1", 88 - 48},
+        {TermKingSafety, "r2q2k1/5ppp/8/8/8/8/5PPP/R2Q2K1", 88},
+        {TermKingSafety, "r5k1/5ppp/8/8/4n2q/8/5P1P/R2Q2K1", 56 - 26 - 24},
+        {TermKingSafety, "rk1q4/ppp5/8/8/8/8/5PPP/R2Q2K1", 88 - 48},
         // Bishops: 325 + mobility by stage.
-        {Bishops, "4k3/8/8/8/3B4/8/8/4K3", 369},
+        {TermBishops, "4k3/8/8/8/3B4/8/8/4K3", 369},
         // Rooks: 500 + mobility, open and half-open files, the 7th rank, trapped by the king.
-        {Rooks, "6k1/8/3p4/8/8/8/8/3R2K1", 500 + 26 + 6},
-        {Rooks, "7k/3R4/8/8/8/8/8/4K3", 500 + 32 + 16 + 35},
-        {Rooks, "4k3/8/8/8/8/8/8/R5KR", (500 + 31 + 16 - 50) + (500 + 16 + 16 - 50)},
+        {TermRooks, "6k1/8/3p4/8/8/8/8/3R2K1", 500 + 26 + 6},
+        {TermRooks, "7k/3R4/8/8/8/8/8/4K3", 500 + 32 + 16 + 35},
+        {TermRooks, "4k3/8/8/8/8/8/8/R5KR", (500 + 31 + 16 - 50) + (500 + 16 + 16 - 50)},
         // Queens: 950 + mobility by half the attack count, the 7th rank by stage.
-        {Queens, "rq5k/3Q4/8/8/8/8/8/4K3", 950 + 3 + 10},
+        {TermQueens, "rq5k/3Q4/8/8/8/8/8/4K3", 950 + 3 + 10},
     };
     for (const auto& c : cases) {
         const std::string fen = std::string(c.fen) + " w - - 0 1";

@@ -5,6 +5,7 @@
 #include "search/search.h"
 #include "search/state.h"
 #include "search/strength.h"
+#include "search/threads.h"
 #include "search/tt.h"
 #include "support/boards.h"
 
@@ -49,11 +50,14 @@ struct SearchFixture : ::testing::Test {
 
 using SearchNode = SearchFixture;
 
+// Scores found without searching moves (mate, stalemate, repetition, the last ply, a stop), and
+// the quiescence search standing pat and finding a mate but no stalemate.
 TEST_F(SearchNode, ScoresThatNeedNoMoveSearch) {
     Board mated = BoardFrom("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1");
     EXPECT_EQ(Full(mated, 2.0f, 3), 3 - MateScore);
     Board stalemate = BoardFrom("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
     EXPECT_EQ(Full(stalemate, 2.0f, 3), 0);
+    EXPECT_EQ(QSearch(state, stalemate, -Infinity, Infinity, 0.0f, 1), Evaluate(stalemate));
     Board repeated = BoardFrom(StartFen);
     for (const char* text : {"g1f3", "g8f6", "f3g1", "f6g8"}) {
         UndoInfo undo;
@@ -61,27 +65,21 @@ TEST_F(SearchNode, ScoresThatNeedNoMoveSearch) {
     }
     EXPECT_EQ(Full(repeated, 3.0f), 0);
     EXPECT_EQ(QSearch(state, repeated, -Infinity, Infinity, 1.0f, 1), 0);
+    Board pawns = BoardFrom("4k3/pp6/8/8/8/8/PP6/4K3 w - - 0 1");
+    EXPECT_EQ(QSearch(state, pawns, Evaluate(pawns) + 10, Evaluate(pawns) + 50, 0.0f, 1),
+              Evaluate(pawns) + 10);
+    Board mate = BoardFrom("r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4");
+    EXPECT_EQ(QSearch(state, mate, -Infinity, Infinity, 0.0f, 1), MateScore - 2);
+    EXPECT_EQ(MoveText(state.plies[1].pv[0]), "h5f7");
     Board board = BoardFrom("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
     state.nodes = 0;
     EXPECT_EQ(Full(board, 4.0f, MaxPly - 1), Evaluate(board));
     EXPECT_EQ(state.nodes, 0u);
-    // A stopped search returns 0 at once.
     TTClear(state.tt);
     state.control.runState = Stopped;
     EXPECT_EQ(Full(board, 5.0f), 0);
     EXPECT_EQ(QSearch(state, board, -Infinity, Infinity, 1.0f, 1), 0);
     EXPECT_EQ(state.tt.usedCount, 0u);
-}
-
-TEST_F(SearchNode, QuiescenceStandsPatAndFindsMatesButNotStalemates) {
-    Board board = BoardFrom("4k3/pp6/8/8/8/8/PP6/4K3 w - - 0 1");
-    EXPECT_EQ(QSearch(state, board, Evaluate(board) + 10, Evaluate(board) + 50, 0.0f, 1),
-              Evaluate(board) + 10);
-    board = BoardFrom("r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4");
-    EXPECT_EQ(QSearch(state, board, -Infinity, Infinity, 0.0f, 1), MateScore - 2);
-    EXPECT_EQ(MoveText(state.plies[1].pv[0]), "h5f7");
-    board = BoardFrom("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
-    EXPECT_EQ(QSearch(state, board, -Infinity, Infinity, 0.0f, 1), Evaluate(board));
 }
 
 // The root search, with a hook that counts iterations instead of a shell. Depths, extensions,
@@ -130,6 +128,33 @@ TEST_F(RootSearchTest, FillCountMatchesAScanOfTheTable) {
             stamped += TTEntryAt(state.tt, i).generation == state.tt.generation;
         EXPECT_EQ(state.tt.usedCount, stamped) << fen;
     }
+}
+
+// Helper threads (also run under ThreadSanitizer).
+using ThreadedSearch = SearchFixture;
+
+TEST_F(ThreadedSearch, HelpersSearchAlongAndAreParkedWhenTheMainThreadEnds) {
+    SetSearchThreads(state, 3);
+    ASSERT_NE(state.threads, nullptr);
+    ASSERT_EQ(state.threads->helpers.size(), 2u);
+    Board board = BoardFrom("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
+    for (int search = 0; search < 2; ++search) {
+        Prepare(5);
+        RootSearch(state, board, SearchLimits{});
+        EXPECT_EQ(state.threads->running, 0);
+        EXPECT_NE(test::FindMove(board, test::MoveText(state.plies[0].pv[0])), NoMove);
+        std::uint64_t helperNodes = 0;
+        for (const auto& helper : state.threads->helpers) {
+            EXPECT_GT(helper->nodes.load(), 0u);
+            EXPECT_EQ(helper->nodes.load(), helper->state->nodes); // the final count
+            helperNodes += helper->nodes.load();
+        }
+        EXPECT_EQ(SummedCounters(state).nodes, state.nodes + helperNodes);
+    }
+    SetSearchThreads(state, 0); // brought to one: no helper is left
+    EXPECT_EQ(state.threads, nullptr);
+    EXPECT_EQ(state.options.threads, 1);
+    EXPECT_EQ(SummedCounters(state).nodes, state.nodes);
 }
 
 // A stronger setting never searches less or errs more, and the strongest one does not err.

@@ -19,19 +19,14 @@ TEST(Tablebases, ProbeAndBoundTheSearch) {
     SearchState& state = *owned;
     InitSearchState(state);
 
-    const TablebaseLoad bad = LoadTablebases("/no/such/folder");
-    EXPECT_EQ(bad.pieces + bad.tables, 0);
     const TablebaseLoad load = LoadTablebases(TARVO_TEST_DATA "/syzygy");
-    EXPECT_EQ(load.tables, 5);
-    EXPECT_EQ(load.pieces, 4);
+    EXPECT_EQ(std::pair(load.tables, load.pieces), std::pair(5, 4));
     state.options.tablebasePieces = load.pieces;
 
-    struct Probe {
+    const struct {
         const char* fen;
-        int ply;
-        int score;
-    };
-    const Probe probes[] = {
+        int ply, score;
+    } probes[] = {
         {"8/8/8/4k3/8/8/8/3QK3 w - - 0 1", 3, TablebaseWinScore - 3},
         {"8/8/8/4k3/8/8/8/3QK3 b - - 0 1", 4, -(TablebaseWinScore - 4)},
         {"8/8/8/8/8/2k5/8/K2r4 w - - 0 1", 1, -(TablebaseWinScore - 1)}, // the rook is Black's
@@ -39,7 +34,7 @@ TEST(Tablebases, ProbeAndBoundTheSearch) {
         {"8/8/8/3pP2k/8/8/8/1K6 w - d6 0 1", 5, TablebaseWinScore - 5}, // wins only by e.p.
     };
     int hits = 0;
-    for (const Probe& probe : probes) {
+    for (const auto& probe : probes) {
         SCOPED_TRACE(probe.fen);
         const Board board = BoardFrom(probe.fen);
         ASSERT_TRUE(IsTablebasePosition(state, board));

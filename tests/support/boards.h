@@ -103,13 +103,6 @@ inline std::string MoveText(Move move, bool chess960 = false) {
     return text;
 }
 
-inline std::string Texts(const std::vector<Move>& moves, bool chess960 = false) {
-    std::string text;
-    for (const Move move : moves)
-        text.append(text.empty() ? "" : " ").append(MoveText(move, chess960));
-    return text;
-}
-
 inline std::vector<Move> Sorted(std::vector<Move> moves) {
     std::sort(moves.begin(), moves.end());
     return moves;
