@@ -86,16 +86,10 @@ TEST_F(SearchNode, ScoresThatNeedNoMoveSearch) {
 // table cutoffs and the root's null windows are pinned by the reduced bench's node count
 // (tests/uci).
 int Iterations = 0;
-
-struct RootSearchTest : SearchFixture {
-    void SetUp() override {
-        SearchFixture::SetUp();
-        Iterations                 = 0;
-        state.hooks.iterationStart = [](SearchState&, const MoveList&) { ++Iterations; };
-    }
-};
+using RootSearchTest = SearchFixture;
 
 TEST_F(RootSearchTest, NoLegalMoveOrAnEarlyStopStillLeavesAnAnswer) {
+    state.hooks.iterationStart = [](SearchState&, const MoveList&) { ++Iterations; };
     Board board             = BoardFrom("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1");
     state.plies[0].pvLength = 2; // a line left from an earlier search
     Prepare(5);

@@ -1,5 +1,6 @@
 #include "search/tt.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -13,11 +14,26 @@ bool IsEmptyEntry(const TTEntry& entry) {
            entry.depth == -128 && entry.generation == 0;
 }
 
-// Rounded down to a power of two; a clear in slices, on as many threads as asked for, leaves
-// no entry behind, the last slice's remainder included.
+// Blocks through the table's memory hooks, counted as they come back; above 16 MB refused.
+int Released = 0;
+void* SmallBlocks(std::size_t bytes) {
+    return bytes > (std::size_t{16} << 20) ? nullptr : std::aligned_alloc(4096, bytes);
+}
+void CountedRelease(void* block, std::size_t) {
+    ++Released;
+    std::free(block);
+}
+
+// Refused with no table yet: one bucket of the table's own, which is never given back. Rounded
+// down to a power of two; a clear in slices, on as many threads as asked for, leaves no entry
+// behind, the last slice's remainder included.
 TEST(TTResize, SizesAreWholeBucketsAndClearsInSlicesEmptyEveryEntry) {
     TranspositionTable table{};
+    table.memory = {SmallBlocks, CountedRelease};
+    EXPECT_FALSE(TTResize(table, 64));
+    EXPECT_EQ(table.entryCount, 4u);
     ASSERT_TRUE(TTResize(table, 12, 3));
+    EXPECT_EQ(Released, 0);
     EXPECT_EQ(table.entryCount, 524288u);
     EXPECT_EQ(table.bucketCount, 131072u);
     for (const int threads : {0, 1, 3, 4}) {
@@ -31,53 +47,32 @@ TEST(TTResize, SizesAreWholeBucketsAndClearsInSlicesEmptyEveryEntry) {
     }
     TTRelease(table);
     EXPECT_EQ(table.entries, nullptr);
+    EXPECT_EQ(Released, 1);
 }
 
-// A 1 MB table: 65,536 entries in 16,384 buckets, generation 1 as in a first search.
-struct TTStoreAndProbe : ::testing::Test {
+// The fill count, on a 1 MB table (16,384 buckets) in its first search, with keys that share
+// bucket 5; a clear empties every entry; the generation skips 0 (an empty entry's) when it wraps.
+TEST(TTStoreAndProbe, FillCountsEachEntryOncePerSearchAndClearEmptiesAll) {
     TranspositionTable table{};
-    void SetUp() override {
-        ASSERT_TRUE(TTResize(table, 1));
-        TTNewSearch(table);
-    }
-    void TearDown() override { TTRelease(table); }
-    // The k-th key that falls into bucket 5.
-    std::uint64_t key(std::uint64_t k) const { return 5 + (k + 1) * table.bucketCount; }
-    TTEntry slot(int i) const { return TTEntryAt(table, 4 * 5 + i); }
-    // The entry a probe of the k-th key finds; key 0 stands for a probe that finds none.
-    TTEntry probe(std::uint64_t k) {
-        TTEntry entry{};
-        return TTProbe(table, k, entry) ? entry : TTEntry{};
-    }
-    void store(int k, Move move, int score, float depth, TTBound bound = LowerBound) {
-        TTStore(table, key(k), move, score, depth, bound);
-    }
-};
-
-// The victim is looked for in its own bucket only, never in the next one.
-TEST_F(TTStoreAndProbe, FullBucketGivesUpItsFirstShallowestEntry) {
-    const float depths[4] = {5.0f, 2.0f, 7.0f, 2.0f};
-    for (int i = 0; i < 4; ++i)
-        store(i, MoveA, 0, depths[i]);
-    store(4, MoveB, 7, 1.0f, ExactBound);
-    EXPECT_EQ(slot(1).key, key(4));
-    EXPECT_EQ(slot(3).key, key(3));
-    EXPECT_EQ(slot(4).key, 0u); // the next bucket's first slot
-}
-
-TEST_F(TTStoreAndProbe, FillCountsEachEntryOncePerSearchAndClearEmptiesAll) {
-    store(0, MoveA, 0, 3.0f);
-    store(0, MoveA, 0, 4.0f);
-    store(1, MoveA, 0, 3.0f);
+    ASSERT_TRUE(TTResize(table, 1));
+    TTNewSearch(table);
+    TTEntry entry{};
+    const auto key   = [&](std::uint64_t k) { return 5 + (k + 1) * table.bucketCount; };
+    const auto store = [&](int k, float depth) {
+        TTStore(table, key(k), MoveA, 0, depth, LowerBound);
+    };
+    store(0, 3.0f);
+    store(0, 4.0f);
+    store(1, 3.0f);
     EXPECT_EQ(table.usedCount, 2u);
     TTNewSearch(table);
     EXPECT_EQ(table.usedCount, 0u);
     // An entry first stamped by a probe counts once, and a later store into it not again.
-    probe(key(0));
-    store(0, MoveA, 0, 6.0f);
+    TTProbe(table, key(0), entry);
+    store(0, 6.0f);
     EXPECT_EQ(table.usedCount, 1u);
-    store(1, MoveA, 0, 1.0f);
-    store(1, MoveA, 0, 1.0f);
+    store(1, 1.0f);
+    store(1, 1.0f);
     EXPECT_EQ(table.usedCount, 2u);
 
     TTPlantMove(table, 12345, MoveB);
@@ -85,19 +80,18 @@ TEST_F(TTStoreAndProbe, FillCountsEachEntryOncePerSearchAndClearEmptiesAll) {
     EXPECT_EQ(table.generation, 0);
     EXPECT_EQ(table.usedCount, 0u);
     EXPECT_EQ(table.entryCount, 65536u);
-    TTEntry entry{};
     EXPECT_FALSE(TTProbe(table, key(0), entry));
     EXPECT_FALSE(TTProbe(table, 12345, entry));
     ASSERT_TRUE(TTProbe(table, 0, entry)); // only key 0 matches an empty entry
     EXPECT_TRUE(IsEmptyEntry(entry));
-    // The generation skips 0 (an empty entry's) when it wraps.
     for (int search = 0; search < 300; ++search) {
         TTNewSearch(table);
         ASSERT_NE(table.generation, 0);
-        store(0, MoveA, 0, 1.0f);
-        store(0, MoveA, 0, 1.0f);
+        store(0, 1.0f);
+        store(0, 1.0f);
         ASSERT_EQ(table.usedCount, 1u);
     }
+    TTRelease(table);
 }
 
 #ifdef TARVO_SANITIZED
