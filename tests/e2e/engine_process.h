@@ -7,7 +7,11 @@
 #include <fcntl.h>
 #include <iterator>
 #include <poll.h>
+// GCC 12 under the sanitizers falsely warns of an uninitialised std::function inside <regex>.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <regex>
+#pragma GCC diagnostic pop
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
