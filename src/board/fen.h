@@ -15,8 +15,9 @@ inline constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQ
 
 // Sets `board` from the zero-terminated FEN `text`. Reads placement, side to move, castling
 // rights, the en-passant file, the half-move clock (0 to 255; 0 when absent) and the move
-// number (1 to 9999, where 0 reads as 1; 1 when absent); historyCount starts at 0. Castling is read in X-FEN and Shredder-FEN: KQkq
-// name the outermost rook on a wing, file letters (A-H White, a-h Black) the rook on that file.
+// number (1 to 9999, where 0 reads as 1; 1 when absent); historyCount starts at 0. Castling
+// is read in X-FEN and Shredder-FEN: KQkq name the outermost rook on a wing, file letters
+// (A-H White, a-h Black) the rook on that file.
 // A right whose king is off its back rank or whose rook is missing is dropped; unless
 // `chess960` is set, so is one whose king is not on the e-file or whose rook is not in a
 // corner. On refusal returns false, leaves `board` as it was and, when `reason` is given,
@@ -24,9 +25,9 @@ inline constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQ
 bool SetFromFen(Board& board, const char* text, const char** reason = nullptr,
                 bool chess960 = false);
 
-// The FEN of `board`, with its half-move clock and move number. Castling
-// is written in X-FEN (KQkq, as in standard chess), with the rook's file letter where the
-// castling rook is not the outermost one on its wing.
+// The FEN of `board`, with its half-move clock and move number. Castling is written in X-FEN
+// (KQkq, as in standard chess), with the rook's file letter where the castling rook is not the
+// outermost one on its wing.
 std::string WriteFen(const Board& board);
 
 // The Zobrist key of `board` computed from its pieces, side, rights and en-passant file.

@@ -17,14 +17,14 @@ void InitSearchRecords(SearchState& state) {
         state.multiPv.score[place]       = -Infinity;
         state.multiPv.slotOfPlace[place] = place;
     }
-    state.rootMoveCount = 0;
-    state.control       = SearchControl{};
-    state.nodes         = 0;
-    state.tbHits        = 0;
-    state.selDepth      = 0;
+    state.rootMoveCount    = 0;
+    state.control          = SearchControl{};
+    state.nodes            = 0;
+    state.tbHits           = 0;
+    state.selDepth         = 0;
     state.nullMoveChildPly = -1;
-    state.options       = EngineOptions{};
-    state.params        = SearchParams{};
+    state.options          = EngineOptions{};
+    state.params           = SearchParams{};
     state.historyScore.fill(0);
     state.cutoffCount.fill(0);
     state.failCount.fill(0);

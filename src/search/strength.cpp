@@ -1,11 +1,11 @@
 #include "search/strength.h"
 
+#include "search/state.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
-
-#include "search/state.h"
 
 namespace tarvo {
 

@@ -11,7 +11,7 @@ namespace tarvo {
 namespace {
 
 constexpr int EntriesPerBucket             = TTBucketEntries;
-constexpr std::uint64_t EntriesPerMegabyte = 65536;
+constexpr std::uint64_t EntriesPerMegabyte = TTEntriesPerMegabyte;
 // A clear runs on at most this many threads, each taking at least a megabyte's slots: below
 // that, starting a thread costs more than it saves.
 constexpr int MaxClearThreads            = 256;

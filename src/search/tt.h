@@ -56,6 +56,8 @@ struct TranspositionTable {
 };
 
 inline constexpr int TTBucketEntries = 4;
+// Entries in a megabyte of table (16-byte slots).
+inline constexpr std::uint64_t TTEntriesPerMegabyte = 65536;
 
 // Starts loading the bucket of `key` into the processor's cache, so that a probe made a little
 // later (after MakeMove, at the child node) does not wait for memory.

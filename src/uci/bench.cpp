@@ -67,7 +67,7 @@ constexpr int BenchMegabytes = 16;
 // What `ucinewgame` and a fresh process have in common: an empty table, no killers, no lines
 // and no history, so no position's count depends on the one searched before it.
 void ResetSearchState(SearchState& state) {
-    if (state.tt.entryCount != static_cast<std::uint64_t>(BenchMegabytes) * 65536)
+    if (state.tt.entryCount != BenchMegabytes * TTEntriesPerMegabyte)
         TTResize(state.tt, BenchMegabytes);
     state.options.hashMegabytes = BenchMegabytes;
     state.options.multiPv       = 1;

@@ -63,7 +63,6 @@ OptionEntry* findOption(OptionTable& table, std::string_view name) {
     return nullptr;
 }
 
-
 // The decimal number at the start of `text`: blanks skipped, optional sign, no digits give 0.
 // Saturates instead of overflowing.
 int readDecimal(const char* text) {
@@ -131,12 +130,11 @@ void applyThreads(const OptionEntry& entry, SearchState& state) {
 void applyStrengthOptions(OptionTable& table, SearchState& state) {
     EngineOptions& options = state.options;
     if (const OptionEntry* limit = findOption(table, "UCI_LimitStrength"))
-        options.limitStrength = std::strncmp(limit->value.data(), "true", 4) == 0;
+        options.limitStrength = limit->value.compare(0, 4, "true") == 0;
     if (const OptionEntry* elo = findOption(table, "UCI_Elo"))
-        options.strengthElo =
-            std::clamp(readDecimal(elo->value.data()), MinStrengthElo, MaxStrengthElo);
+        options.strengthElo = readSpin(*elo, MinStrengthElo, MaxStrengthElo);
     if (const OptionEntry* seed = findOption(table, "Strength Seed")) {
-        const auto value = static_cast<std::uint64_t>(std::max(readDecimal(seed->value.data()), 0));
+        const auto value = static_cast<std::uint64_t>(readSpin(*seed, 0, INT_MAX));
         if (value != options.strengthSeed) {
             options.strengthSeed = value;
             SeedStrength(state, value);
@@ -222,10 +220,11 @@ void applyOptions(OptionTable& table, SearchState& state) {
             if (TTResize(state.tt, megabytes, state.options.threads))
                 ClearEvalCache(state.evalCache);
             else
-                std::printf("info string Hash %d MB could not be allocated; keeping the %llu MB "
-                            "table\n",
-                            megabytes,
-                            static_cast<unsigned long long>(state.tt.entryCount / 65536));
+                std::printf(
+                    "info string Hash %d MB could not be allocated; keeping the %llu MB "
+                    "table\n",
+                    megabytes,
+                    static_cast<unsigned long long>(state.tt.entryCount / TTEntriesPerMegabyte));
         }
     }
     if (OptionEntry* clearHash = findOption(table, "Clear Hash")) {
