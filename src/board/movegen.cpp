@@ -8,11 +8,6 @@ namespace tarvo {
 
 namespace {
 
-// A piece on the board's edge cannot be pinned along a diagonal, nor a corner piece along a
-// rank or file, so the pin search skips them.
-constexpr Bitboard DiagonalPinCandidates = 0x007e7e7e7e7e7e00ULL;
-constexpr Bitboard StraightPinCandidates = 0x7effffffffffff7eULL;
-
 enum Orientation { Diag, AntiDiag, RankLine, FileLine };
 
 template <Orientation line> inline Bitboard LineAttacks(const Board& board, int square) {

@@ -9,6 +9,12 @@
 
 namespace tarvo {
 
+// The squares where a pin along a diagonal, or along a rank or file, can hold a piece: one on
+// the board's edge cannot be pinned along a diagonal, nor a corner piece along a rank or file,
+// so pin searches skip the rest.
+inline constexpr Bitboard DiagonalPinCandidates = 0x007e7e7e7e7e7e00ULL;
+inline constexpr Bitboard StraightPinCandidates = 0x7effffffffffff7eULL;
+
 // Appends the legal moves of the side to move to `list`, which the caller passes empty.
 // Scores are not written.
 void GenerateLegalMoves(const Board& board, MoveList& list);

@@ -13,11 +13,6 @@ namespace tarvo {
 
 namespace {
 
-// A piece on the board's edge cannot be pinned along a diagonal, nor one in a corner along a
-// rank or file.
-constexpr Bitboard DiagonalPinCandidates = 0x007E7E7E7E7E7E00ULL;
-constexpr Bitboard StraightPinCandidates = 0x7EFFFFFFFFFFFF7EULL;
-
 // Losing captures are pushed below every other capture score, which all lie in 0..63.
 constexpr int DeferPenalty = 64;
 // Exchange losses up to this much are treated as even.

@@ -1,5 +1,7 @@
 #include "uci/notation.h"
 
+#include "board/movegen.h"
+
 namespace tarvo {
 
 namespace {
@@ -27,31 +29,33 @@ Move parseMoveText(std::string_view token, const Board& board, bool chess960) {
     if (from < 0 || to < 0)
         return NullMove;
     const int moving = board.squares[from];
-    int captured     = board.squares[to];
     Move flags       = 0;
     if (token.size() == 5)
         for (int index = 0; index < 4; ++index)
             if (token[4] == PromotionLetters[index])
                 flags |= PromotionWord(index);
-    if (moving == Pawn && captured == NoPiece) {
-        const int step = distance(from, to);
-        if (step == 7 || step == 9) {
-            flags |= EnPassantFlag;
-            captured = Pawn;
-        } else if (step == 16) {
-            flags |= DoubleStepFlag;
-        }
-    } else if (moving == King && chess960) {
-        if (board.pieces[Rook] & board.colour[board.sideToMove] & (Bitboard{1} << to)) {
+    if (moving == King && chess960) {
+        if (board.pieces[Rook] & board.colour[board.sideToMove] & (Bitboard{1} << to))
             flags |= CastlingFlag;
-            captured = NoPiece;
-        }
     } else if (moving == King && distance(from, to) == 2) {
         // Standard castling rooks stand in the corners.
         flags |= CastlingFlag;
         return MakeMoveWord(from, (from & 56) + (to > from ? 7 : 0), King, NoPiece, flags);
     }
-    return MakeMoveWord(from, to, moving, captured, flags);
+    return MakeMoveWord(from, to, moving, NoPiece, flags);
+}
+
+Move findLegalMove(std::string_view token, const Board& board, bool chess960) {
+    const Move parsed = parseMoveText(token, board, chess960);
+    if (parsed == NullMove)
+        return NullMove;
+    constexpr Move Identity = FromMask | ToMask | PromotionFlag | PromotionMask | CastlingFlag;
+    MoveList legal;
+    GenerateLegalMoves(board, legal);
+    for (std::uint32_t i = 0; i < legal.count; ++i)
+        if ((legal.moves[i] & Identity) == (parsed & Identity))
+            return legal.moves[i];
+    return NullMove;
 }
 
 MoveText moveToText(Move move, bool chess960) {

@@ -6,14 +6,12 @@
 
 #include "board/fen.h"
 #include "board/make_move.h"
-#include "board/movegen.h"
 #include "uci/notation.h"
 
 namespace tarvo {
 
 namespace {
 
-constexpr std::size_t MaxMoveTokenLength = 5;
 constexpr std::size_t MaxEchoedLength    = 32;
 constexpr std::size_t FenCapacity        = 512;
 
@@ -30,24 +28,6 @@ void compactHistory(Board& board) {
     std::memmove(board.history.data(), board.history.data() + first,
                  KeptHistory * sizeof board.history[0]);
     board.historyCount = KeptHistory;
-}
-
-// The legal move the token names, or NullMove. Moves are matched by squares, promotion piece
-// and castling flag (so e1h1 castles only in Fischer random notation); the generated word is
-// the one played, so its flags are exactly the generator's.
-Move findLegalMove(std::string_view token, const Board& board, bool chess960) {
-    if (token.size() > MaxMoveTokenLength)
-        return NullMove;
-    const Move parsed = parseMoveText(token, board, chess960);
-    if (parsed == NullMove)
-        return NullMove;
-    constexpr Move Identity = FromMask | ToMask | PromotionFlag | PromotionMask | CastlingFlag;
-    MoveList legal;
-    GenerateLegalMoves(board, legal);
-    for (std::uint32_t i = 0; i < legal.count; ++i)
-        if ((legal.moves[i] & Identity) == (parsed & Identity))
-            return legal.moves[i];
-    return NullMove;
 }
 
 // Writes the refused token, shortened and with control bytes masked: input is echoed, never
