@@ -77,6 +77,9 @@ struct SearchControl {
     // Material of the root position, both sides (pawn 1, knight and bishop 3, rook 5, queen 9):
     // the win/draw/loss model reads it.
     std::int32_t rootMaterial = 0;
+    // The root's game is drawn by rule already (fifty moves, a third occurrence, or a dead
+    // position): the odds shown are a certain draw whatever the lines score.
+    bool rootDrawn = false;
     // The clock's own limit: the time left minus Move Overhead, binding in every iteration (the
     // first one included) of clock play; the largest value when the go gave no clock.
     std::int32_t deadlineMs = INT32_MAX;

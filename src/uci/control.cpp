@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "board/movegen.h"
+#include "search/draw.h"
 #include "search/threads.h"
 #include "search/tt.h"
 #include "uci/clock.h"
@@ -136,6 +137,7 @@ void setUpSearchAt(SearchState& state, const Board& board, const SearchLimits& l
 
     control.bestLineChanges.fill(-1);
     control.rootMaterial = wdlMaterial(board);
+    control.rootDrawn    = IsGameDrawnByRule(board);
 
     allocateTime(state, board, limits.wtime, limits.btime, limits.winc, limits.binc,
                  limits.movestogo, limits.ponder);

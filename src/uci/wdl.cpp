@@ -48,6 +48,8 @@ WdlPermille wdlFromScore(int score, int material) {
 }
 
 WdlPermille wdlOfRootScore(const SearchControl& control, int score) {
+    if (control.rootDrawn && std::abs(score) < MateThreshold)
+        return CertainDraw;
     if (control.rootInTablebase && std::abs(score) < MateThreshold) {
         const int verdict = control.rootTablebaseScore;
         return verdict > 0 ? CertainWin : verdict < 0 ? CertainLoss : CertainDraw;

@@ -28,8 +28,9 @@ inline constexpr std::array<double, 3> WdlB = {175.24, -121.04, 90.67};
 // as certain.
 WdlPermille wdlFromScore(int score, int material);
 
-// Odds of a root line's score as the info line reports it: a root decided by the tablebases
-// gives the tables' verdict unless the line is a mate.
+// Odds of a root line's score as the info line reports it: unless the line is a mate, a root
+// whose game is drawn by rule is a certain draw, and a root decided by the tablebases gives
+// the tables' verdict.
 WdlPermille wdlOfRootScore(const SearchControl& control, int score);
 
 // Material of `board` as the model reads it.

@@ -114,6 +114,41 @@ TEST(IsDrawByRule, ClockAndRepetition) {
     }
 }
 
+// Positions no one can win are draws to the search; the game itself is drawn only by a third
+// occurrence, and at the fiftieth move unless the board shows mate.
+TEST(IsDrawByRule, DeadPositionsAndTheGameDrawnByRule) {
+    const char* shuffle = "g1f3 g8f6 f3g1 f6g8";
+    const struct {
+        const char* fen;
+        const char* moves;
+        bool searchDraw, gameDrawn;
+    } cases[] = {
+        {"8/8/8/4k3/8/8/2B5/4K3 w - - 0 1", "", true, true},
+        {"8/8/8/4k3/8/8/2N5/4K3 b - - 0 1", "", true, true},
+        {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", "", true, true},
+        {"4k3/8/8/3b4/8/3B4/2B5/4K3 w - - 0 1", "", true, true}, // every bishop on light squares
+        {"4k3/8/8/4b3/8/8/2B5/4K3 w - - 0 1", "", false, false},
+        {"4k3/8/8/8/8/8/2NN4/4K3 w - - 0 1", "", false, false},
+        {"4k3/4n3/8/8/8/8/2B5/4K3 w - - 0 1", "", false, false},
+        {"4k3/8/8/8/8/8/2P5/4K3 w - - 0 1", "", false, false},
+        {StartFen, shuffle, true, false},
+        {StartFen, "g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8", true, true},
+        {"4k3/8/8/8/8/8/8/r3K3 w - - 100 80", "", false, true},   // in check, not mated
+        {"4k3/8/8/8/8/8/r7/r3K3 w - - 100 80", "", false, false}, // mated
+        {"4k3/8/8/8/8/8/r7/4K3 w - - 100 80", "", true, true},
+    };
+    for (const auto& c : cases) {
+        Board board = BoardFrom(c.fen);
+        std::istringstream moves(c.moves);
+        for (std::string text; moves >> text;) {
+            UndoInfo undo;
+            MakeMove(board, test::FindMove(board, text), undo);
+        }
+        EXPECT_EQ(IsDrawByRule(board), c.searchDraw) << c.fen << " " << c.moves;
+        EXPECT_EQ(IsGameDrawnByRule(board), c.gameDrawn) << c.fen << " " << c.moves;
+    }
+}
+
 TEST(History, CutoffsAddTheTruncatedSquareOfTheDepthAndCountsHalveAt32000) {
     ResetState();
     SearchState& state        = State();

@@ -227,6 +227,7 @@ TEST(Wdl, OddsOfRootScores) {
         int score, material;
         bool inTablebase;
         int tablebaseScore, win, draw, loss;
+        bool drawn = false;
     } cases[] = {
         {32690, 78, false, 0, 1000, 0, 0},  // mates in 5 plies
         {-32636, 78, false, 0, 0, 0, 1000}, // mated
@@ -240,11 +241,14 @@ TEST(Wdl, OddsOfRootScores) {
         {100, 20, false, 0, 328, 563, 109},
         {-250, 78, false, 0, 131, 149, 720},
         {400, 0, false, 0, 685, 302, 13}, // material below 10 reads as 10
+        {369, 3, false, 0, 0, 1000, 0, true}, // a game drawn by rule, whatever the score
+        {-32690, 3, true, 32000, 0, 0, 1000, true},
     };
     for (const auto& c : cases) {
         const SearchControl control{.rootInTablebase    = c.inTablebase,
                                     .rootTablebaseScore = c.tablebaseScore,
-                                    .rootMaterial       = c.material};
+                                    .rootMaterial       = c.material,
+                                    .rootDrawn          = c.drawn};
         const WdlPermille wdl = wdlOfRootScore(control, c.score);
         EXPECT_EQ(std::tuple(wdl.win, wdl.draw, wdl.loss), std::tuple(c.win, c.draw, c.loss))
             << c.score << " " << c.material;
@@ -312,7 +316,7 @@ TEST(Bench, ReducedBenchCountsThePinnedNodes) {
     const auto state = std::make_unique<SearchState>();
     InitSearchState(*state);
     constexpr int Depth = 5, Positions = 36;
-    constexpr std::uint64_t PinnedNodes = 552756;
+    constexpr std::uint64_t PinnedNodes = 551046;
     EXPECT_EQ(benchNodes(*state, Depth, Positions, false), PinnedNodes);
     Board board = BoardFrom("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
     SearchLimits limits;
