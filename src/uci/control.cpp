@@ -34,6 +34,16 @@ std::int32_t saturate(std::int64_t value) {
         value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
+// Every time share keeps 100 ms in reserve once it exceeds 200 ms; below that it keeps half,
+// which meets the other rule at 200 ms. So the plan never shrinks when the clock shows more
+// time, and short clocks get a share that fades to nothing with the clock. A negative share
+// (a clock already past zero) is kept as it is.
+double lessReserve(double share) {
+    if (share > 200.0)
+        return share - 100.0;
+    return share > 0.0 ? share / 2.0 : share;
+}
+
 bool isSameMove(Move a, Move b) {
     if (MoveFrom(a) != MoveFrom(b) || MoveTo(a) != MoveTo(b))
         return false;
@@ -161,15 +171,9 @@ void allocateTime(SearchState& state, const Board& board, int wtime, int btime, 
     const double movesToGo = movestogo <= 0 || movestogo > 1.0 / k ? 1.0 / k : movestogo;
     const double available = (movesToGo - 1.0) * increment + time;
 
-    double base = available / movesToGo;
-    if (base - 100.0 > 0.0)
-        base -= 100.0;
-    double peak = available / (8.0 * k * movesToGo + 1.0 - 8.0 * k);
-    if (peak - 100.0 > 0.0)
-        peak -= 100.0;
-    double cap = 0.9 * time;
-    if (cap - 100.0 > 0.0)
-        cap -= 100.0;
+    double base = lessReserve(available / movesToGo);
+    double peak = lessReserve(available / (8.0 * k * movesToGo + 1.0 - 8.0 * k));
+    double cap  = lessReserve(0.9 * time);
     if (ponder)
         base *= 1.3;
     base = std::min(base, cap);

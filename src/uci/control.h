@@ -24,6 +24,7 @@ void setUpSearchAt(SearchState& state, const Board& board, const SearchLimits& l
 
 // Time budget of the move in milliseconds (budgetMs, maxTimeMs) from the side to move's clock,
 // increment and the moves left to the control; shortens the first poll when time is short.
+// Both never decrease as the side's clock rises, other inputs equal.
 void allocateTime(SearchState& state, const Board& board, int wtime, int btime, int winc, int binc,
                   int movestogo, bool ponder);
 

@@ -35,16 +35,16 @@ TEST(AllocateTime, WorkedValuesCappedAtTheClock) {
         {Black, 5, 60000, 7, 0, 10, 1940, 6774, 59990, 10000},
         {White, 60000, 0, 0, 1, 5000, 53900, 53900, 55000, 10000},
         {White, 5500, 0, 0, 1, 5000, 500, 500, 500, 5000},
-        {Black, 112, 33, 0, 1, 10, 23, 23, 23, 1000}, // ends well inside Black's 33 ms
-        {White, 90, 0, 0, 1, 0, 81, 81, 90, 1000},
+        {Black, 112, 33, 0, 1, 10, 14, 14, 23, 1000}, // ends well inside Black's 33 ms
+        {White, 90, 0, 0, 1, 0, 40, 40, 90, 1000},
         {White, 5, 0, 0, 0, 10, -5, -5, -5, 1000},
         {White, 0, 5, 0, 0, 10, 0, 0, INT_MAX, 2500}, // no clock given: nothing to cap
         {White, -1000, 0, 0, 0, 10, -900, -900, INT_MAX, 2500},
         // A short peak halves only the first poll's countdown, a clock near none quarters it.
         {White, 8000, 0, 0, 0, 0, 172, 816, 8000, 10000},
         {White, 7800, 0, 0, 0, 0, 165, 793, 7800, 5000},
-        {White, 4400, 0, 0, 0, 0, 49, 404, 4400, 5000},
-        {White, 4300, 0, 0, 0, 0, 46, 392, 4300, 2500},
+        {White, 4400, 0, 0, 0, 0, 74, 404, 4400, 5000},
+        {White, 4300, 0, 0, 0, 0, 73, 392, 4300, 2500},
     };
     for (const auto& c : cases) {
         const auto state              = std::make_unique<SearchState>();
@@ -60,6 +60,31 @@ TEST(AllocateTime, WorkedValuesCappedAtTheClock) {
                   std::tuple(c.budget, c.max, c.deadline, c.countdown));
         EXPECT_EQ(ctl.pollInterval, 10000);
     }
+}
+
+// More time on the clock never means a smaller plan, at any rate, increment, moves to go or
+// ponder setting, from a tenth of a second to ten minutes.
+TEST(AllocateTime, NeverFallsAsTheClockRises) {
+    const auto state              = std::make_unique<SearchState>();
+    state->options.moveOverheadMs = 10;
+    Board board{};
+    for (const RateOfPlay rate : {SlowRate, NormalRate, FastRate})
+        for (const int increment : {0, 2000})
+            for (const int movesToGo : {0, 1, 5})
+                for (const bool ponder : {false, true}) {
+                    state->options.rateOfPlay = rate;
+                    int budget = INT_MIN, max = INT_MIN;
+                    for (int clock = 100; clock <= 600000; clock += clock < 20000 ? 1 : 97) {
+                        allocateTime(*state, board, clock, 0, increment, 0, movesToGo, ponder);
+                        const SearchControl& ctl = state->control;
+                        ASSERT_GE(ctl.budgetMs, budget) << clock << " " << rate << " "
+                                                        << increment << " " << movesToGo;
+                        ASSERT_GE(ctl.maxTimeMs, max) << clock << " " << rate << " "
+                                                      << increment << " " << movesToGo;
+                        budget = ctl.budgetMs;
+                        max    = ctl.maxTimeMs;
+                    }
+                }
 }
 
 struct SearchSetUp : ::testing::Test {
