@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "search/threads.h"
 
@@ -56,11 +57,105 @@ void appendSpin(OptionTable& table, const char* name, int value, int minimum, in
     appendOption(table, name, OptionType::Spin, valueText, bounds);
 }
 
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+char lowered(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lowered(a[i]) != lowered(b[i]))
+            return false;
+    return true;
+}
+
+// Names as interfaces send them: letter case aside, any run of blanks stands for one blank and
+// blanks at either end do not count.
+bool isSameName(std::string_view given, std::string_view name) {
+    given = trimmed(given);
+    std::size_t i = 0, j = 0;
+    while (i < given.size() && j < name.size()) {
+        if (isBlank(given[i]) && name[j] == ' ') {
+            while (i < given.size() && isBlank(given[i]))
+                ++i;
+            ++j;
+        } else if (lowered(given[i]) == lowered(name[j])) {
+            ++i, ++j;
+        } else {
+            return false;
+        }
+    }
+    return i == given.size() && j == name.size();
+}
+
 OptionEntry* findOption(OptionTable& table, std::string_view name) {
     for (int i = 0; i < table.count; ++i)
-        if (name == table.entries[i].name)
+        if (isSameName(name, table.entries[i].name))
             return &table.entries[i];
     return nullptr;
+}
+
+// A whole number, optionally signed, and nothing else.
+bool isWholeNumber(std::string_view text) {
+    if (!text.empty() && (text.front() == '+' || text.front() == '-'))
+        text.remove_prefix(1);
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The choice of a combo's "var a var b ..." list that `value` names, letter case aside.
+std::string_view findChoice(const std::string& bounds, std::string_view value) {
+    std::string_view rest = bounds;
+    while (!rest.empty()) {
+        const std::size_t end       = rest.find(' ');
+        const std::string_view word = rest.substr(0, end);
+        if (word != "var" && equalIgnoringCase(word, value))
+            return word;
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    }
+    return {};
+}
+
+// The text `value` is stored as for `entry`, or false when it does not fit the option: a check
+// takes true or false and a combo one of its choices, each in any letter case (stored as the
+// option spells it), and a spin a whole number (brought into range when applied).
+bool fitValue(const OptionEntry& entry, std::string_view value, std::string& stored) {
+    switch (entry.type) {
+    case OptionType::Check:
+        if (!equalIgnoringCase(value, "true") && !equalIgnoringCase(value, "false"))
+            return false;
+        stored = lowered(value.front()) == 't' ? "true" : "false";
+        return true;
+    case OptionType::Combo: {
+        const std::string_view choice = findChoice(entry.bounds, value);
+        if (choice.empty())
+            return false;
+        stored = choice;
+        return true;
+    }
+    case OptionType::Spin:
+        if (!isWholeNumber(value))
+            return false;
+        stored = value;
+        return true;
+    case OptionType::Button:
+    case OptionType::String:
+        stored = value;
+        return true;
+    }
+    return false;
 }
 
 // The decimal number at the start of `text`: blanks skipped, optional sign, no digits give 0.
@@ -185,27 +280,38 @@ void printOptions(OptionTable& table) {
 }
 
 SetOptionText splitSetOptionLine(const char* line) {
-    constexpr std::size_t NameStart = 15; // after "setoption name "
-    const std::size_t length        = std::strlen(line);
-    if (length <= NameStart)
+    constexpr std::size_t NameStart = 14; // after "setoption name"
+    const std::string_view text     = firstLine(line);
+    if (text.size() <= NameStart)
         return {std::string_view(), std::string_view("true")};
-    const char* name  = line + NameStart;
-    const char* value = std::strstr(name, "value ");
-    if (!value)
-        return {std::string_view(name), std::string_view("true")};
-    // The blank between the name and the keyword is not part of the name.
-    const std::size_t nameLength = value > name ? static_cast<std::size_t>(value - name) - 1 : 0;
-    return {std::string_view(name, nameLength), std::string_view(value + 6)};
+    const std::string_view rest = text.substr(NameStart);
+    // The value starts after the first word "value" standing on its own.
+    for (std::size_t at = rest.find("value"); at != std::string_view::npos;
+         at             = rest.find("value", at + 1)) {
+        const std::size_t end = at + 5;
+        if (at > 0 && isBlank(rest[at - 1]) && (end == rest.size() || isBlank(rest[end])))
+            return {trimmed(rest.substr(0, at)), trimmed(rest.substr(end))};
+    }
+    return {trimmed(rest), std::string_view("true")};
 }
 
 void setOption(OptionTable& table, std::string_view name, std::string_view value) {
-    name = firstLine(name);
-    if (OptionEntry* entry = findOption(table, name)) {
-        entry->value   = firstLine(value);
-        entry->changed = true;
-    } else if (table.count > 0) {
-        std::printf("info string No such option: %s\n", printable(name).c_str());
+    name  = trimmed(firstLine(name));
+    value = trimmed(firstLine(value));
+    OptionEntry* entry = findOption(table, name);
+    if (!entry) {
+        if (table.count > 0)
+            std::printf("info string No such option: %s\n", printable(name).c_str());
+        return;
     }
+    std::string stored;
+    if (!fitValue(*entry, value, stored)) {
+        std::printf("info string Invalid value for %s: %s\n", entry->name.c_str(),
+                    printable(value).c_str());
+        return;
+    }
+    entry->value   = std::move(stored);
+    entry->changed = true;
 }
 
 void applyOptions(OptionTable& table, SearchState& state) {

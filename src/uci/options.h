@@ -41,13 +41,18 @@ struct SetOptionText {
 // "option name ..." line.
 void printOptions(OptionTable& table);
 
-// Splits a whole `setoption name` line: the name runs from the line's sixteenth character to
-// the blank before the first "value "; without one the value is "true" (a button press).
+// Splits a whole `setoption name` line at its first word "value": the name before it, the
+// value after it (empty when the line ends there), both without blanks at either end and cut
+// at the line's end. Without that word the value is "true" (a button press).
 SetOptionText splitSetOptionLine(const char* line);
 
-// Stores the value text of the option called exactly `name`, cut at its first newline. A name
-// the engine does not offer is answered with one info string naming it (before the first
-// `uci` the table is empty and nothing is said).
+// Stores the value text of the option called `name`, both cut at their first newline and
+// without blanks at either end. Names match without regard to letter case or to how many
+// blanks stand between their words. A check takes true or false and a combo one of its
+// choices, in any letter case; a spin takes a whole number; a string any text, the empty one
+// included. A value that does not fit is answered with one info string naming the option and
+// the value, and the option keeps its value. A name the engine does not offer is answered with
+// one info string naming it (before the first `uci` the table is empty and nothing is said).
 void setOption(OptionTable& table, std::string_view name, std::string_view value);
 
 // Turns the table's texts into EngineOptions: MultiPV (brought into 1..16), Hash (the

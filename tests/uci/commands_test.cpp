@@ -147,8 +147,9 @@ std::string ValueOf(std::string_view name) {
     return std::ranges::find(entries, name, &OptionEntry::name)->value;
 }
 
-// Values are held in range when applied, names match exactly (others are named back, one line
-// each), texts are kept whole up to their line's end, and `uci` restores every default.
+// Values are held in range when applied, names match as interfaces send them, values that do
+// not fit are refused (unknown names and refusals are named back, one line each), texts are kept
+// whole up to their line's end, and `uci` restores every default.
 TEST(Options, ValuesNamesAndTheDefaultsUciRestores) {
     Say("uci\n");
     SearchState& state = Shell().searchState;
@@ -156,19 +157,21 @@ TEST(Options, ValuesNamesAndTheDefaultsUciRestores) {
     const auto applied = [&] {
         const EngineOptions& o = state.options;
         const auto hash        = static_cast<long long>(state.tt.entryCount / 65536);
-        return std::array<long long, 6>{hash,          o.rateOfPlay,   o.multiPv, o.moveOverheadMs,
-                                        o.strengthElo, o.limitStrength};
+        return std::array<long long, 7>{hash,           o.rateOfPlay,    o.multiPv, o.moveOverheadMs,
+                                        o.strengthElo,  o.limitStrength, o.showWdl};
     };
+    // A value that does not fit leaves the one before it.
     using Values = std::vector<std::pair<const char*, long long>>;
     const std::tuple<std::string, int, Values> cases[] = {
-        {"Hash", 0, {{"7", 8}, {"9", 8}, {"16", 16}, {"255", 128}, {"x", 8}, {"100", 64}}},
-        {"Rate of play", 1, {{"fast", FastRate}, {"slow", SlowRate}, {"slow or fast", FastRate}}},
-        {"Rate of play", 1, {{"quick", FastRate}, {"slow or normal", NormalRate}}},
+        {"Hash", 0, {{"7", 8}, {"9", 8}, {"16", 16}, {"255", 128}, {"x", 128}, {"100", 64}}},
+        {"Rate of play", 1, {{"fast", FastRate}, {"SLOW", SlowRate}, {"slow or fast", SlowRate}}},
+        {"rate  OF play", 1, {{"quick", SlowRate}, {"Normal ", NormalRate}}},
         {"MultiPV", 2, {{"4", 4}, {"0", 1}, {"-3", 1}, {"17", 16}, {"99999999999", 16}}},
-        {"MultiPV", 2, {{"abc", 1}, {" 16", 16}}},
-        {"Move Overhead", 3, {{"250", 250}, {"-1", 0}, {"5001", 5000}, {"x", 0}}},
+        {"multipv", 2, {{"abc", 16}, {" 12", 12}, {"5x", 12}}},
+        {"Move Overhead", 3, {{"250", 250}, {"-1", 0}, {"5001", 5000}, {"x", 5000}}},
         {"UCI_Elo", 4, {{"1800", 1800}, {"999", 1000}, {"1851", 1850}, {"-5", 1000}}},
-        {"UCI_LimitStrength", 5, {{"true", 1}, {"false", 0}, {"TRUE", 0}}},
+        {"UCI_LimitStrength", 5, {{"true", 1}, {"false", 0}, {"TRUE", 1}, {"yes", 1}}},
+        {"uci_showwdl", 6, {{"True", 1}, {"", 1}, {"fAlse", 0}}},
     };
     for (const auto& [name, index, values] : cases)
         for (const auto& [value, expected] : values) {
@@ -189,18 +192,31 @@ TEST(Options, ValuesNamesAndTheDefaultsUciRestores) {
     EXPECT_TRUE(InTable(state, 77));
     EXPECT_EQ(state.tt.entryCount, 64u * 65536);
     EXPECT_EQ(Say("setoption name multipv value 3\n") + Say("setoption name MultiPV  value 3\n") +
-                  Say("setoption name NoSuchOption value 3\n"),
-              "info string No such option: multipv\ninfo string No such option: MultiPV \n"
-              "info string No such option: NoSuchOption\n");
+                  Say("setoption name NoSuchOption value 3\n") +
+                  Say("setoption name Ponder value maybe\n") +
+                  Say("setoption name Rate of play value quick\n"),
+              "info string No such option: NoSuchOption\n"
+              "info string Invalid value for Ponder: maybe\n"
+              "info string Invalid value for Rate of play: quick\n");
     EXPECT_EQ(Output([&] { setOption(table, "Ponder" + std::string(300, 'x'), "true"); }).size(),
               std::string("info string No such option: Ponder\n").size() + 300);
     EXPECT_EQ(ValueOf("Ponder"), "false");
+    EXPECT_EQ(ValueOf("Rate of play"), "normal");
     setOption(table, "UCI_EngineAbout", std::string(3000, 'v') + "\nrest");
     EXPECT_EQ(ValueOf("UCI_EngineAbout"), std::string(3000, 'v'));
-    const SetOptionText option = splitSetOptionLine("setoption name Rate of play value fast\n");
-    EXPECT_EQ(option.name, "Rate of play");
-    EXPECT_EQ(option.value, "fast\n");
-    EXPECT_EQ(splitSetOptionLine("setoption name").name, "");
+    EXPECT_EQ(Say("setoption name UCI_EngineAbout value\n"), "");
+    EXPECT_EQ(ValueOf("UCI_EngineAbout"), "");
+    for (const auto& [line, name, value] :
+         {std::tuple{"setoption name Rate of play value fast\n", "Rate of play", "fast"},
+          {"setoption name  Syzygy Path\tvalue  /a b \n", "Syzygy Path", "/a b"},
+          {"setoption name SyzygyPath value", "SyzygyPath", ""},
+          {"setoption name Clear Hash", "Clear Hash", "true"},
+          {"setoption name", "", "true"}}) {
+        const SetOptionText option = splitSetOptionLine(line);
+        EXPECT_EQ(std::pair(option.name, option.value), std::pair(std::string_view(name),
+                                                                  std::string_view(value)))
+            << line;
+    }
     Say("uci\n");
     EXPECT_EQ(table.count, 18);
     EXPECT_EQ(state.options.hashMegabytes, 16);
