@@ -134,14 +134,16 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
         hooks.setUp(state, board, limits, rootMoves);
     else
         BuildRootMoves(board, limits, rootMoves);
+    if (limits.emptyRoot)
+        rootMoves.count = 0;
     LimitSearchStrength(state, board);
     // The one root probe of the search, made by the main thread before its helpers start:
     // they search the list it leaves.
     if (state.threadIndex == 0)
         FilterRootMovesByTablebase(state, board, rootMoves);
     state.rootMoveCount = static_cast<int>(rootMoves.count);
-    // Checkmate or stalemate at the root: nothing to search, but an infinite or pondering
-    // search still waits for its stop or ponderhit before it reports.
+    // Checkmate or stalemate at the root, or no position: nothing to search, but an infinite
+    // or pondering search still waits for its stop or ponderhit before it reports.
     if (rootMoves.count == 0) {
         if (hooks.finalWait)
             hooks.finalWait(state);

@@ -35,10 +35,7 @@ struct PlyRecord {
 // Best root lines of the current iteration: lines live in slots, places rank them.
 struct MultiPvTable {
     std::array<std::array<Move, MaxPly>, MaxMultiPv> lineMoves{};
-    std::array<std::uint64_t, MaxMultiPv> nodes{};
-    std::array<std::uint64_t, MaxMultiPv> tbHits{};
     std::array<std::int32_t, MaxMultiPv> length{};
-    std::array<std::int32_t, MaxMultiPv> time{};
     std::array<std::int32_t, MaxMultiPv> score{}; // by place; -Infinity marks an empty place
     std::array<std::int32_t, MaxMultiPv> slotOfPlace{};
 };
@@ -147,6 +144,9 @@ struct SearchLimits {
     std::int32_t depth = 0, nodes = 0, mate = 0, movestogo = 0, movetime = 0;
     bool ponder = false, infinite = false;
     MoveList searchmoves; // empty: every legal move
+    // Nothing to search (the shell holds no position it was sent): the answer is the null
+    // move, after the wait for stop or ponderhit of an infinite or pondering search.
+    bool emptyRoot = false;
 };
 
 struct SearchState;

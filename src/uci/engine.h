@@ -12,6 +12,9 @@ struct Engine {
     SearchState searchState;
     Board board;
     OptionTable optionTable;
+    // The last position command was refused: the board is not the one the interface sent, so
+    // a go answers the null move until a position is accepted.
+    bool positionRefused = false;
 };
 
 } // namespace tarvo

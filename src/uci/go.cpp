@@ -1,5 +1,7 @@
 #include "uci/go.h"
 
+#include "board/movegen.h"
+#include "board/tables.h"
 #include "search/root.h"
 #include "uci/hooks.h"
 #include "uci/notation.h"
@@ -65,6 +67,54 @@ void readSearchMoves(const char* text, const Board& board, bool chess960, MoveLi
     }
 }
 
+// Names the searchmoves tokens that are no legal move here, shortened and with control bytes
+// masked: input is echoed, never trusted to be printable.
+void reportIgnoredSearchMoves(const char* text, const Board& board, bool chess960) {
+    const char* found = std::strstr(text, "searchmoves");
+    if (found == nullptr || std::strlen(found) < 12)
+        return;
+    constexpr std::size_t TokenShown = 8, Capacity = 480;
+    char ignored[Capacity + 1];
+    std::size_t length = 0;
+    const char* cursor = found + 12;
+    while (true) {
+        while (IsBlank(*cursor))
+            ++cursor;
+        if (*cursor == '\0' || *cursor == '\n' || *cursor == '\r')
+            break;
+        const char* start = cursor;
+        while (*cursor != '\0' && *cursor != '\n' && *cursor != '\r' && !IsBlank(*cursor))
+            ++cursor;
+        const std::string_view token(start, static_cast<std::size_t>(cursor - start));
+        if (findLegalMove(token, board, chess960) != NullMove)
+            continue;
+        if (length + TokenShown + 1 > Capacity)
+            break;
+        ignored[length++] = ' ';
+        for (std::size_t i = 0; i < token.size() && i < TokenShown; ++i) {
+            const auto c      = static_cast<unsigned char>(token[i]);
+            ignored[length++] = c >= 0x21 && c < 0x7f ? static_cast<char>(c) : '?';
+        }
+    }
+    if (length == 0)
+        return;
+    ignored[length] = '\0';
+    std::printf("info string searchmoves ignored, not legal here:%s\n", ignored);
+}
+
+// A root without a legal move has no line to report: its score is said once, mated or drawn.
+void reportNoLegalMove(const Board& board) {
+    MoveList legal;
+    GenerateLegalMoves(board, legal);
+    if (legal.count > 0)
+        return;
+    const int side = board.sideToMove;
+    if (IsSquareAttacked(board, side ^ 1, board.kingSquare[side]))
+        std::fputs("info depth 0 score mate 0\n", stdout);
+    else
+        std::fputs("info depth 0 score cp 0\n", stdout);
+}
+
 } // namespace
 
 SearchLimits parseGoText(const char* text, const Board& board, bool chess960) {
@@ -105,7 +155,8 @@ void printBestMove(const PlyRecord& root, bool chess960) {
     std::fputs(line, stdout);
 }
 
-void handleGo(const OptionTable& options, const char* text, Board& board, SearchState& state) {
+void handleGo(const OptionTable& options, const char* text, Board& board, SearchState& state,
+              bool positionRefused) {
     const bool chess960 = isChess960(options);
     const char* command = text;
     while (IsBlank(*command))
@@ -117,7 +168,15 @@ void handleGo(const OptionTable& options, const char* text, Board& board, Search
     // The shell's hooks unless the owner of the state installed its own.
     if (state.hooks.setUp == nullptr)
         installSearchHooks(state);
-    const SearchLimits limits = parseGoText(text, board, chess960);
+    SearchLimits limits = parseGoText(text, board, chess960);
+    if (positionRefused) {
+        std::fputs("info string no position to search: the last position command was refused\n",
+                   stdout);
+        limits.emptyRoot = true;
+    } else {
+        reportIgnoredSearchMoves(text, board, chess960);
+        reportNoLegalMove(board);
+    }
     RootSearch(state, board, limits);
     printBestMove(state.plies[0], chess960);
 }

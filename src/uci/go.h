@@ -10,8 +10,14 @@
 namespace tarvo {
 
 // `text` is the command text after "go" and one separator. Returns when the search has ended
-// and the bestmove line is written; the board is unchanged.
-void handleGo(const OptionTable& table, const char* text, Board& board, SearchState& state);
+// and the bestmove line is written; the board is unchanged. With `positionRefused` (the last
+// position command was refused) nothing is searched: an info string says why and the answer is
+// "bestmove 0000". A root without a legal move is reported as "info depth 0 score mate 0"
+// (mated) or "info depth 0 score cp 0" (stalemate) first, and searchmoves that are no legal
+// move are named in an info string. An infinite or pondering go answers only after its stop or
+// ponderhit in every case.
+void handleGo(const OptionTable& table, const char* text, Board& board, SearchState& state,
+              bool positionRefused);
 
 // The limits a go text asks for: each numeric keyword at its first occurrence, "ponder" and
 // "infinite" anywhere, and the move tokens after "searchmoves" as move words on `board`

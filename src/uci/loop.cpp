@@ -75,9 +75,10 @@ VersionText buildVersionString() {
 
 void dispatchCommand(Engine& engine, const char* line) {
     if (isCommandWord(line, "go")) {
-        handleGo(engine.optionTable, textFrom(line, 3), engine.board, engine.searchState);
+        handleGo(engine.optionTable, textFrom(line, 3), engine.board, engine.searchState,
+                 engine.positionRefused);
     } else if (isCommandWord(line, "position")) {
-        handlePosition(engine.optionTable, textFrom(line, 9), engine.board);
+        engine.positionRefused = !handlePosition(engine.optionTable, textFrom(line, 9), engine.board);
     } else if (isCommandWord(line, "stop")) {
         // Only meaningful while a search runs, where the poll reads it.
     } else if (isCommandWord(line, "ucinewgame")) {

@@ -73,11 +73,7 @@ bool recordRootResult(SearchState& state, int score, Move move) {
 
     const int slot           = table.slotOfPlace[weakest];
     const PlyRecord& below   = state.plies[1];
-    const SearchCounters counters = SummedCounters(state);
-    table.nodes[slot]             = counters.nodes;
-    table.tbHits[slot]            = counters.tbHits;
     state.control.nowTick    = readTickCount();
-    table.time[slot]         = ticksBetween(state.control.startTick, state.control.nowTick);
     table.lineMoves[slot][0] = move;
     std::copy_n(below.pv.begin(), below.pvLength, table.lineMoves[slot].begin() + 1);
     table.length[slot] = static_cast<std::int32_t>(below.pvLength) + 1;
@@ -106,11 +102,14 @@ bool recordRootResult(SearchState& state, int score, Move move) {
 void printLines(const SearchState& state) {
     const MultiPvTable& table = state.multiPv;
     const int shown           = std::min(ShownLines(state), state.rootMoveCount);
+    // One report, one moment: every line carries the search's counters as they are now.
+    const SearchCounters counters = SummedCounters(state);
+    const int time  = ticksBetween(state.control.startTick, state.control.nowTick);
+    const auto nodes = static_cast<unsigned long long>(counters.nodes);
+    const int nps    = nodesPerSecond(counters.nodes, time);
     for (int place = 0; place < shown && table.score[place] != -Infinity; ++place) {
-        const int score  = table.score[place];
-        const int slot   = table.slotOfPlace[place];
-        const auto nodes = static_cast<unsigned long long>(table.nodes[slot]);
-        const int nps    = nodesPerSecond(table.nodes[slot], table.time[slot]);
+        const int score = table.score[place];
+        const int slot  = table.slotOfPlace[place];
 
         LineBuffer line;
         Append(line, "info multipv %d depth %d ", place + 1, state.control.iteration);
@@ -124,9 +123,9 @@ void printLines(const SearchState& state) {
             const WdlPermille wdl = wdlOfRootScore(state.control, score);
             Append(line, "wdl %d %d %d ", wdl.win, wdl.draw, wdl.loss);
         }
-        Append(line, "time %d nodes %llu nps %d ", table.time[slot], nodes, nps);
+        Append(line, "time %d nodes %llu nps %d ", time, nodes, nps);
         if (state.options.tablebasePieces > 0)
-            Append(line, "tbhits %llu ", static_cast<unsigned long long>(table.tbHits[slot]));
+            Append(line, "tbhits %llu ", static_cast<unsigned long long>(counters.tbHits));
         Append(line, "pv ");
         for (int i = 0; i < table.length[slot]; ++i)
             AppendMove(line, table.lineMoves[slot][i], state.options.chess960);

@@ -19,7 +19,9 @@ struct SearchState;
 // when the line lands below the shown ones (a limited strength keeps more than it shows).
 bool recordRootResult(SearchState& state, int score, Move move);
 
-// Writes one "info multipv" line per filled place, best first. A root covered by the
+// Writes one "info multipv" line per filled place, best first, each with the time of the
+// latest clock reading and the search's node count (and tablebase hits) as they are now, so
+// the lines of one report agree and counters never run backwards. A root covered by the
 // tablebases shows the tables' verdict as the score of every line that is not a mate, and
 // with tables loaded every line carries "tbhits N".
 void printLines(const SearchState& state);

@@ -61,7 +61,7 @@ bool extractFen(const char* text, std::size_t end, char (&fen)[FenCapacity]) {
 
 } // namespace
 
-void handlePosition(const OptionTable& options, const char* text, Board& board) {
+bool handlePosition(const OptionTable& options, const char* text, Board& board) {
     const bool chess960 = isChess960(options);
     const char* moves   = std::strstr(text, "moves ");
     if (std::strstr(text, "startpos")) {
@@ -74,7 +74,7 @@ void handlePosition(const OptionTable& options, const char* text, Board& board) 
         static char fen[FenCapacity];
         if (!extractFen(text, end, fen)) {
             std::printf("info string invalid position: neither startpos nor fen\n");
-            return;
+            return false;
         }
         const char* reason = nullptr;
         if (!SetFromFen(board, fen, &reason, chess960)) {
@@ -83,18 +83,18 @@ void handlePosition(const OptionTable& options, const char* text, Board& board) 
             else if (std::strncmp(reason, "fen: ", 5) == 0)
                 reason += 5;
             std::printf("info string invalid fen: %s\n", reason);
-            return;
+            return false;
         }
     }
     if (!moves)
-        return;
+        return true;
 
     const char* cursor = moves + 6;
     for (;;) {
         while (isSeparator(*cursor))
             ++cursor;
         if (*cursor == '\0' || *cursor == '\n')
-            return;
+            return true;
         const char* tokenEnd = cursor;
         while (*tokenEnd && *tokenEnd != '\n' && !isSeparator(*tokenEnd))
             ++tokenEnd;
@@ -105,7 +105,7 @@ void handlePosition(const OptionTable& options, const char* text, Board& board) 
         const Move move = findLegalMove(token, board, chess960);
         if (move == NullMove) {
             reportIllegalMove(token);
-            return;
+            return false;
         }
         if (board.sideToMove == Black && board.fullmoveNumber < UINT16_MAX)
             ++board.fullmoveNumber;

@@ -17,7 +17,7 @@ inline constexpr int CompactionThreshold = HistoryCapacity - MaxPly - 16;
 
 // `text` is the command text after "position" and one separator. A refused FEN leaves the
 // board as it was; an illegal move stops the list there. Each refusal writes one
-// "info string ..." line; nothing else is written.
-void handlePosition(const OptionTable& table, const char* text, Board& board);
+// "info string ..." line and returns false; nothing else is written.
+bool handlePosition(const OptionTable& table, const char* text, Board& board);
 
 } // namespace tarvo

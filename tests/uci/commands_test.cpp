@@ -296,6 +296,7 @@ TEST(MultiPvTable, RanksAndPrintsLinesAndRefusesResultsAfterAStop) {
     state->multiPv.score.fill(-Infinity);
     std::iota(state->multiPv.slotOfPlace.begin(), state->multiPv.slotOfPlace.end(), 0);
     const auto record = [&](int score, int from) {
+        state->nodes += 100;
         return recordRootResult(*state, score, MakeMoveWord(from, from + 8, Pawn));
     };
     // An equal score goes below the older line; 5 does not beat the third line.
@@ -303,15 +304,18 @@ TEST(MultiPvTable, RanksAndPrintsLinesAndRefusesResultsAfterAStop) {
     EXPECT_FALSE(record(5, 11));
     EXPECT_TRUE(record(20, 12));
     EXPECT_EQ(MoveFrom(state->plies[0].pv[0]), 9);
-    // The lines by place (b2b3, e2e3, a2a3); the odds follow the score, only when asked for.
+    // The lines by place (b2b3, e2e3, a2a3), found at different counts, all with the counts of
+    // the moment; the odds follow the score, only when asked for.
     state->control.iteration    = 3;
     state->control.rootMaterial = 58;
-    state->multiPv.time.fill(0); // as recorded at the start
+    state->control.startTick    = state->control.nowTick - 250;
     EXPECT_EQ(Output([&] { printLines(*state); }),
-              "info multipv 1 depth 3 score cp 30 time 0 nodes 0 nps 0 pv b2b3 \n"
-              "info multipv 2 depth 3 score cp 20 time 0 nodes 0 nps 0 pv e2e3 \n"
-              "info multipv 3 depth 3 score cp 10 time 0 nodes 0 nps 0 pv a2a3 \n");
+              "info multipv 1 depth 3 score cp 30 time 250 nodes 500 nps 2000 pv b2b3 \n"
+              "info multipv 2 depth 3 score cp 20 time 250 nodes 500 nps 2000 pv e2e3 \n"
+              "info multipv 3 depth 3 score cp 10 time 250 nodes 500 nps 2000 pv a2a3 \n");
     state->options.showWdl = true;
+    state->nodes           = 0;
+    state->control.startTick = state->control.nowTick;
     EXPECT_EQ(Output([&] { printLines(*state); }),
               "info multipv 1 depth 3 score cp 30 wdl 441 217 342 time 0 nodes 0 nps 0 pv b2b3 \n"
               "info multipv 2 depth 3 score cp 20 wdl 424 218 358 time 0 nodes 0 nps 0 pv e2e3 \n"
