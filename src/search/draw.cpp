@@ -48,8 +48,7 @@ bool IsDrawByRule(const Board& board) {
     if (clock == 100 && !IsSquareAttacked(board, side ^ 1, board.kingSquare[side]))
         return true;
     // Pawns, rooks or queens on the board, as in nearly every node, settle it with one test.
-    if ((board.pieces[Pawn] | board.pieces[Rook] | board.pieces[Queen]) == 0 &&
-        IsDeadPosition(board))
+    if (IsDeadPosition(board))
         return true;
     return CountEarlierOccurrences(board, 1) > 0;
 }

@@ -47,7 +47,9 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-void readSearchMoves(const char* text, const Board& board, bool chess960, MoveList& list) {
+// Calls visit(token) for each move token after "searchmoves": blanks skipped before each,
+// tokens ended by a blank or the line's end.
+template <typename Visit> void forEachSearchMoveToken(const char* text, Visit visit) {
     const char* found = std::strstr(text, "searchmoves");
     if (found == nullptr || std::strlen(found) < 12)
         return;
@@ -60,42 +62,33 @@ void readSearchMoves(const char* text, const Board& board, bool chess960, MoveLi
         const char* start = cursor;
         while (*cursor != '\0' && *cursor != '\n' && *cursor != '\r' && !IsBlank(*cursor))
             ++cursor;
-        const std::string_view token(start, static_cast<std::size_t>(cursor - start));
+        visit(std::string_view(start, static_cast<std::size_t>(cursor - start)));
+    }
+}
+
+void readSearchMoves(const char* text, const Board& board, bool chess960, MoveList& list) {
+    forEachSearchMoveToken(text, [&](std::string_view token) {
         const Move move = parseMoveText(token, board, chess960);
         if (move > NoMove && list.count < MaxMoves)
             list.moves[list.count++] = move;
-    }
+    });
 }
 
 // Names the searchmoves tokens that are no legal move here, shortened and with control bytes
 // masked: input is echoed, never trusted to be printable.
 void reportIgnoredSearchMoves(const char* text, const Board& board, bool chess960) {
-    const char* found = std::strstr(text, "searchmoves");
-    if (found == nullptr || std::strlen(found) < 12)
-        return;
     constexpr std::size_t TokenShown = 8, Capacity = 480;
     char ignored[Capacity + 1];
     std::size_t length = 0;
-    const char* cursor = found + 12;
-    while (true) {
-        while (IsBlank(*cursor))
-            ++cursor;
-        if (*cursor == '\0' || *cursor == '\n' || *cursor == '\r')
-            break;
-        const char* start = cursor;
-        while (*cursor != '\0' && *cursor != '\n' && *cursor != '\r' && !IsBlank(*cursor))
-            ++cursor;
-        const std::string_view token(start, static_cast<std::size_t>(cursor - start));
-        if (findLegalMove(token, board, chess960) != NullMove)
-            continue;
-        if (length + TokenShown + 1 > Capacity)
-            break;
+    forEachSearchMoveToken(text, [&](std::string_view token) {
+        if (length + TokenShown + 1 > Capacity || findLegalMove(token, board, chess960) != NullMove)
+            return;
         ignored[length++] = ' ';
         for (std::size_t i = 0; i < token.size() && i < TokenShown; ++i) {
             const auto c      = static_cast<unsigned char>(token[i]);
             ignored[length++] = c >= 0x21 && c < 0x7f ? static_cast<char>(c) : '?';
         }
-    }
+    });
     if (length == 0)
         return;
     ignored[length] = '\0';
