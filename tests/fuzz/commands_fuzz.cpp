@@ -22,6 +22,7 @@
 #include "uci/poll.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -68,6 +69,7 @@ Engine& TheEngine() {
 // Everything a session can change, back to a fresh engine's state; the table stays small.
 void resetEngine(Engine& engine) {
     SetFromFen(engine.board, StartFen);
+    engine.positionRefused     = false;
     engine.optionTable.count   = 0;
     engine.searchState.options = EngineOptions{};
     TranspositionTable& tt     = engine.searchState.tt;
@@ -91,9 +93,21 @@ bool isDeepPerft(const std::string& line) {
     return std::strncmp(text, "perft", 5) == 0 && std::atoi(text + 5) > PerftCap;
 }
 
+// Option names match in any letter case and with any blanks between words, as the engine reads
+// them.
+bool isSizeOption(const std::string& line) {
+    std::string name;
+    for (const char c : line.substr(0, 64)) {
+        const bool blank = c == ' ' || c == '\t';
+        if (!blank || (!name.empty() && name.back() != ' '))
+            name.push_back(blank ? ' '
+                                 : static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    }
+    return startsWith(name, "setoption name hash") || startsWith(name, "setoption name threads");
+}
+
 bool isSkipped(const std::string& line) {
-    return isCommandWord(line, "quit") || isDeepPerft(line) ||
-           startsWith(line, "setoption name Hash") || startsWith(line, "setoption name Threads");
+    return isCommandWord(line, "quit") || isDeepPerft(line) || isSizeOption(line);
 }
 
 } // namespace
