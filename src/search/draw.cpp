@@ -60,8 +60,8 @@ bool IsGameDrawnByRule(const Board& board) {
         return false;
     MoveList legal;
     GenerateLegalMoves(board, legal);
-    return legal.count > 0 || !IsSquareAttacked(board, board.sideToMove ^ 1,
-                                                 board.kingSquare[board.sideToMove]);
+    return legal.count > 0 ||
+           !IsSquareAttacked(board, board.sideToMove ^ 1, board.kingSquare[board.sideToMove]);
 }
 
 Bitboard FindCheckers(const Board& board, int& checkerCount) {

@@ -78,7 +78,8 @@ void dispatchCommand(Engine& engine, const char* line) {
         handleGo(engine.optionTable, textFrom(line, 3), engine.board, engine.searchState,
                  engine.positionRefused);
     } else if (isCommandWord(line, "position")) {
-        engine.positionRefused = !handlePosition(engine.optionTable, textFrom(line, 9), engine.board);
+        engine.positionRefused =
+            !handlePosition(engine.optionTable, textFrom(line, 9), engine.board);
     } else if (isCommandWord(line, "stop")) {
         // Only meaningful while a search runs, where the poll reads it.
     } else if (isCommandWord(line, "ucinewgame")) {

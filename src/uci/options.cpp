@@ -85,7 +85,7 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) {
 // Names as interfaces send them: letter case aside, any run of blanks stands for one blank and
 // blanks at either end do not count.
 bool isSameName(std::string_view given, std::string_view name) {
-    given = trimmed(given);
+    given         = trimmed(given);
     std::size_t i = 0, j = 0;
     while (i < given.size() && j < name.size()) {
         if (isBlank(given[i]) && name[j] == ' ') {
@@ -296,8 +296,8 @@ SetOptionText splitSetOptionLine(const char* line) {
 }
 
 void setOption(OptionTable& table, std::string_view name, std::string_view value) {
-    name  = trimmed(firstLine(name));
-    value = trimmed(firstLine(value));
+    name               = trimmed(firstLine(name));
+    value              = trimmed(firstLine(value));
     OptionEntry* entry = findOption(table, name);
     if (!entry) {
         if (table.count > 0)

@@ -104,9 +104,9 @@ void printLines(const SearchState& state) {
     const int shown           = std::min(ShownLines(state), state.rootMoveCount);
     // One report, one moment: every line carries the search's counters as they are now.
     const SearchCounters counters = SummedCounters(state);
-    const int time  = ticksBetween(state.control.startTick, state.control.nowTick);
-    const auto nodes = static_cast<unsigned long long>(counters.nodes);
-    const int nps    = nodesPerSecond(counters.nodes, time);
+    const int time                = ticksBetween(state.control.startTick, state.control.nowTick);
+    const auto nodes              = static_cast<unsigned long long>(counters.nodes);
+    const int nps                 = nodesPerSecond(counters.nodes, time);
     for (int place = 0; place < shown && table.score[place] != -Infinity; ++place) {
         const int score = table.score[place];
         const int slot  = table.slotOfPlace[place];

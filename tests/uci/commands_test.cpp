@@ -157,8 +157,8 @@ TEST(Options, ValuesNamesAndTheDefaultsUciRestores) {
     const auto applied = [&] {
         const EngineOptions& o = state.options;
         const auto hash        = static_cast<long long>(state.tt.entryCount / 65536);
-        return std::array<long long, 7>{hash,           o.rateOfPlay,    o.multiPv, o.moveOverheadMs,
-                                        o.strengthElo,  o.limitStrength, o.showWdl};
+        return std::array<long long, 7>{hash,          o.rateOfPlay,    o.multiPv, o.moveOverheadMs,
+                                        o.strengthElo, o.limitStrength, o.showWdl};
     };
     // A value that does not fit leaves the one before it.
     using Values = std::vector<std::pair<const char*, long long>>;
@@ -213,8 +213,8 @@ TEST(Options, ValuesNamesAndTheDefaultsUciRestores) {
           {"setoption name Clear Hash", "Clear Hash", "true"},
           {"setoption name", "", "true"}}) {
         const SetOptionText option = splitSetOptionLine(line);
-        EXPECT_EQ(std::pair(option.name, option.value), std::pair(std::string_view(name),
-                                                                  std::string_view(value)))
+        EXPECT_EQ(std::pair(option.name, option.value),
+                  std::pair(std::string_view(name), std::string_view(value)))
             << line;
     }
     Say("uci\n");
@@ -256,7 +256,7 @@ TEST(Wdl, OddsOfRootScores) {
         {0, 58, false, 0, 390, 220, 390},
         {100, 20, false, 0, 328, 563, 109},
         {-250, 78, false, 0, 131, 149, 720},
-        {400, 0, false, 0, 685, 302, 13}, // material below 10 reads as 10
+        {400, 0, false, 0, 685, 302, 13},     // material below 10 reads as 10
         {369, 3, false, 0, 0, 1000, 0, true}, // a game drawn by rule, whatever the score
         {-32690, 3, true, 32000, 0, 0, 1000, true},
     };
@@ -314,7 +314,7 @@ TEST(MultiPvTable, RanksAndPrintsLinesAndRefusesResultsAfterAStop) {
               "info multipv 2 depth 3 score cp 20 time 250 nodes 500 nps 2000 pv e2e3 \n"
               "info multipv 3 depth 3 score cp 10 time 250 nodes 500 nps 2000 pv a2a3 \n");
     state->options.showWdl = true;
-    state->nodes           = 0;
+    state->nodes             = 0;
     state->control.startTick = state->control.nowTick;
     EXPECT_EQ(Output([&] { printLines(*state); }),
               "info multipv 1 depth 3 score cp 30 wdl 441 217 342 time 0 nodes 0 nps 0 pv b2b3 \n"

@@ -77,10 +77,10 @@ TEST(AllocateTime, NeverFallsAsTheClockRises) {
                     for (int clock = 100; clock <= 600000; clock += clock < 20000 ? 1 : 97) {
                         allocateTime(*state, board, clock, 0, increment, 0, movesToGo, ponder);
                         const SearchControl& ctl = state->control;
-                        ASSERT_GE(ctl.budgetMs, budget) << clock << " " << rate << " "
-                                                        << increment << " " << movesToGo;
-                        ASSERT_GE(ctl.maxTimeMs, max) << clock << " " << rate << " "
-                                                      << increment << " " << movesToGo;
+                        ASSERT_GE(ctl.budgetMs, budget)
+                            << clock << " " << rate << " " << increment << " " << movesToGo;
+                        ASSERT_GE(ctl.maxTimeMs, max)
+                            << clock << " " << rate << " " << increment << " " << movesToGo;
                         budget = ctl.budgetMs;
                         max    = ctl.maxTimeMs;
                     }
