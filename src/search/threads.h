@@ -62,6 +62,12 @@ struct SearchThreads {
     std::uint32_t (*readClock)() = nullptr; // written only while the helpers are parked
     std::uint32_t startTick      = 0;       // likewise
     std::atomic<std::int32_t> hardLimitMs{INT32_MAX};
+    // Set by the input's reader thread when a command waits for the main thread (stop,
+    // ponderhit, the end of input), cleared by the main thread when it has taken it. Meanwhile
+    // the helpers wait on `resumed` (under `mutex`), so the main thread gets a processor at once
+    // however many helpers there are.
+    std::atomic<bool> attention{false};
+    std::condition_variable resumed;
 };
 
 // Makes `main` search on `count` threads (brought into 1..MaxThreads) unless it already runs
@@ -82,6 +88,10 @@ void PublishHardLimit(const SearchState& main);
 
 // Tells the helpers to stop and returns once every one of them is parked.
 void StopHelpers(SearchState& main);
+
+// Lets helpers that stepped aside for the main thread search on, once it has cleared the
+// attention flag. Does nothing without helpers.
+void ResumeHelpers(SearchState& main);
 
 // The main thread's own counters plus the latest ones each helper published. Every counter an
 // info line or a limit reads for the whole search is summed here.

@@ -2,6 +2,7 @@
 
 #include "search/root.h"
 #include "uci/hooks.h"
+#include "uci/io.h"
 #include "uci/notation.h"
 #include "uci/perft_command.h"
 
@@ -119,6 +120,7 @@ void handleGo(const OptionTable& options, const char* text, Board& board, Search
         installSearchHooks(state);
     const SearchLimits limits = parseGoText(text, board, chess960);
     RootSearch(state, board, limits);
+    endSearchInput();
     printBestMove(state.plies[0], chess960);
 }
 
