@@ -352,6 +352,8 @@ void useInputText(std::string_view text, std::size_t chunk) {
 
 void useStandardInput() {
     Lock lock(Input.mutex);
+    // A reader that met the end of its input was joined: the next read starts a new one.
+    Input.readerStarted = Reader.joinable();
     Input.head = Input.examined = Input.size = 0;
     Input.ended = Input.searchQueued = Input.searching = false;
     Input.events                                       = 0;
