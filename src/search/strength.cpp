@@ -119,10 +119,11 @@ void LimitSearchStrength(SearchState& state, const Board& board) {
     // The pace: a share of the budget, which itself lies inside the clock's limits. The share
     // comes from its own mix of the seed and the position, so it leaves the move choice's
     // stream as it is.
-    std::uint64_t mix     = state.strengthRandom ^ board.hashKey;
-    const auto spread     = static_cast<int>(NextRandom(mix) % 1001);
-    const double share    = (PaceSharePercent[0] +
-                          (PaceSharePercent[1] - PaceSharePercent[0]) * spread / 1000.0) / 100.0;
+    std::uint64_t mix = state.strengthRandom ^ board.hashKey;
+    const auto spread = static_cast<int>(NextRandom(mix) % 1001);
+    const double share =
+        (PaceSharePercent[0] + (PaceSharePercent[1] - PaceSharePercent[0]) * spread / 1000.0) /
+        100.0;
     const std::int32_t cap = std::min({control.budgetMs, control.maxTimeMs, control.deadlineMs});
     control.strengthPaceMs = cap > 0 ? static_cast<std::int32_t>(cap * share) : 0;
 

@@ -2,10 +2,11 @@
 // Helper threads of a parallel search. With n threads, n - 1 helpers search the same root as
 // the main thread, each on its own SearchState and Board (ply records, killers, history tables,
 // node counter), and the threads share nothing but the transposition table's entries: what one
-// thread finds, the others meet as hash moves and cutoffs. Only the main thread reads input,
+// thread finds, the others meet as hash moves and cutoffs. Only the main thread acts on input,
 // checks the clock and the limits, writes output and chooses the move; helpers write nothing
 // anywhere but their own records and the table. The main thread stops them through one flag
 // that every helper node reads, and waits until all of them are parked before it reports.
+// While a command waits for the main thread, the helpers step aside (see `attention`).
 // Helpers take different iterations (some depths are left out by some helpers), so that they
 // spread over the tree instead of repeating the main thread's work a little later.
 // The threads are made when the thread count changes, never for a search, and wait on a

@@ -129,9 +129,11 @@ void setUpSearchAt(SearchState& state, const Board& board, const SearchLimits& l
     control.runState          = untimed ? Untimed : Timed;
     control.infiniteOrPonder  = limits.infinite || limits.ponder;
     control.pondering         = limits.ponder;
-    const bool clock = limits.wtime != 0 || limits.btime != 0 || limits.winc != 0 || limits.binc != 0;
-    control.ponderhitKeepsLimits = limits.ponder && !limits.infinite && !clock &&
-                                   (control.maxDepth != 0 || limits.nodes != 0 || limits.movetime != 0);
+    const bool clock =
+        limits.wtime != 0 || limits.btime != 0 || limits.winc != 0 || limits.binc != 0;
+    control.ponderhitKeepsLimits =
+        limits.ponder && !limits.infinite && !clock &&
+        (control.maxDepth != 0 || limits.nodes != 0 || limits.movetime != 0);
     control.stopPending       = false;
     control.extraMs           = 0;
     control.nonFirst          = 0;

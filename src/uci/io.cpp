@@ -4,15 +4,15 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <thread>
-#include <cstdint>
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tarvo {
@@ -43,10 +43,10 @@ struct InputBuffer {
     bool searchQueued    = false; // a kept line starts a search: what follows belongs to it
     bool readerStarted   = false;
     // From beginSearchInput to the loop's next read: lines are acted on as they arrive.
-    bool searching                = false;
-    bool stopTaken                = false; // what follows a stop is the loop's
-    unsigned events               = 0; // StopEvent, PonderhitEvent not yet taken
-    std::atomic<bool>* attention  = nullptr;
+    bool searching               = false;
+    bool stopTaken               = false; // what follows a stop is the loop's
+    unsigned events              = 0;     // StopEvent, PonderhitEvent not yet taken
+    std::atomic<bool>* attention = nullptr;
     // A text standing in for standard input, or nullptr.
     const char* text      = nullptr;
     std::size_t textSize  = 0;

@@ -34,17 +34,22 @@ bool isCommandWord(std::string_view line, const char* word);
 // What the running search is told by the input. Stop and Ponderhit are taken once each; Ended
 // (nothing more will arrive) and Blocked (the buffer is full of lines kept for the loop, so
 // nothing more can be read until the loop takes some) hold until the loop reads again.
-enum SearchInputEvent : unsigned { StopEvent = 1, PonderhitEvent = 2, EndedEvent = 4, BlockedEvent = 8 };
+enum SearchInputEvent : unsigned {
+    StopEvent      = 1,
+    PonderhitEvent = 2,
+    EndedEvent     = 4,
+    BlockedEvent   = 8
+};
 
 // The search's side of the buffer. From beginSearchInput until endSearchInput, every
 // complete line is looked at as it arrives (by the reader thread; lines that were waiting
-// when the search began, and a test's text, at takeSearchEvents): "isready" is answered at once, "quit" ends the process, "stop"
-// and "ponderhit" become events, and every other line is kept, in order, for the loop, which
-// runs it after the best move. Once a kept line is a "go", the lines after it (but "isready")
-// are that search's and are kept as they are; after a "stop", every line is the loop's, so
-// that an "isready" behind it is answered after the best move. `attention`, when not null, is set with every
-// event: the search's helper threads step aside until the search thread has taken it (and
-// cleared it). Calling beginSearchInput again in the same search changes nothing.
+// when the search began, and a test's text, at takeSearchEvents): "isready" is answered at once,
+// "quit" ends the process, "stop" and "ponderhit" become events, and every other line is kept, in
+// order, for the loop, which runs it after the best move. Once a kept line is a "go", the lines
+// after it (but "isready") are that search's and are kept as they are; after a "stop", every line
+// is the loop's, so that an "isready" behind it is answered after the best move. `attention`, when
+// not null, is set with every event: the search's helper threads step aside until the search thread
+// has taken it (and cleared it). Calling beginSearchInput again in the same search changes nothing.
 void beginSearchInput(std::atomic<bool>* attention);
 // The search has ended: the lines from here on are the loop's.
 void endSearchInput();

@@ -1,11 +1,11 @@
 #include "uci/poll.h"
 
-#include <atomic>
-
 #include "search/state.h"
 #include "search/threads.h"
 #include "uci/clock.h"
 #include "uci/io.h"
+
+#include <atomic>
 
 namespace tarvo {
 

@@ -103,10 +103,10 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input.substr(0, 60));
         const auto state = std::make_unique<SearchState>();
-        state->control   = {.iteration        = c.iteration,
-                            .runState         = c.run,
-                            .infiniteOrPonder = c.infinite,
-                            .stopPending      = c.stopBefore,
+        state->control   = {.iteration            = c.iteration,
+                            .runState             = c.run,
+                            .infiniteOrPonder     = c.infinite,
+                            .stopPending          = c.stopBefore,
                             .pondering            = c.keepsLimits,
                             .ponderhitKeepsLimits = c.keepsLimits};
         useInputText(c.input, c.chunk);
