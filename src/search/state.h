@@ -84,6 +84,14 @@ struct SearchControl {
     // limit), and whether the move choice plays the best line without error.
     std::int64_t strengthNodes = 0;
     bool strengthExact         = false;
+    // Under a clock, a limited search that spent its nodes answers no sooner than this many
+    // milliseconds after its start: a share of the budget, so it keeps a person's pace.
+    std::int32_t strengthPaceMs = 0;
+    // A go ponder until its ponderhit: no limit ends it. ponderhitKeepsLimits: the go gave a
+    // depth, nodes, mate or move time and no clock, so after ponderhit those limits end it,
+    // counted from the go; otherwise ponderhit turns it into clock play.
+    bool pondering            = false;
+    bool ponderhitKeepsLimits = false;
 };
 
 enum RateOfPlay : std::int32_t { SlowRate = 0, NormalRate = 1, FastRate = 2 };

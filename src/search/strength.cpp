@@ -32,6 +32,10 @@ constexpr std::array<StrengthStep, 4> StrengthSteps = {{
 // the weakest setting converts king and rook against king long before the fifty-move rule.
 constexpr std::int64_t BareKingNodes = 200000;
 
+// Under a clock a limited search answers after this share of the move's budget, drawn afresh
+// for each move between the two bounds (in percent).
+constexpr int PaceSharePercent[] = {45, 90};
+
 // Node allowances this small are checked often, or a whole poll interval would overrun them.
 constexpr std::int64_t PollsPerAllowance = 8;
 constexpr std::int32_t MinPollInterval   = 16;
@@ -98,6 +102,7 @@ void LimitSearchStrength(SearchState& state, const Board& board) {
     SearchControl& control = state.control;
     control.strengthNodes  = 0;
     control.strengthExact  = false;
+    control.strengthPaceMs = 0;
     if (!state.options.limitStrength || state.threadIndex != 0)
         return;
     state.completedLines.score.fill(-Infinity);
@@ -110,6 +115,17 @@ void LimitSearchStrength(SearchState& state, const Board& board) {
         control.strengthExact = true;
     }
     control.strengthNodes = nodes;
+
+    // The pace: a share of the budget, which itself lies inside the clock's limits. The share
+    // comes from its own mix of the seed and the position, so it leaves the move choice's
+    // stream as it is.
+    std::uint64_t mix = state.strengthRandom ^ board.hashKey;
+    const auto spread = static_cast<int>(NextRandom(mix) % 1001);
+    const double share =
+        (PaceSharePercent[0] + (PaceSharePercent[1] - PaceSharePercent[0]) * spread / 1000.0) /
+        100.0;
+    const std::int32_t cap = std::min({control.budgetMs, control.maxTimeMs, control.deadlineMs});
+    control.strengthPaceMs = cap > 0 ? static_cast<std::int32_t>(cap * share) : 0;
 
     const auto interval = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(nodes / PollsPerAllowance, MinPollInterval, 1000));

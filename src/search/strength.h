@@ -35,7 +35,8 @@ int SearchedLines(const SearchState& state);
 void SeedStrength(SearchState& state, std::uint64_t entropy);
 
 // After the search's set-up: the node allowance of a limited search (control.strengthNodes,
-// 0 when not limited) and a poll interval fine enough to keep it.
+// 0 when not limited), a poll interval fine enough to keep it, and the pace of clock play
+// (control.strengthPaceMs: 45 to 90 % of the move's budget, varying from move to move).
 void LimitSearchStrength(SearchState& state, const Board& board);
 
 // After an iteration searched every root move: keeps its lines for the move choice.

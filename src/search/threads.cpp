@@ -36,7 +36,7 @@ std::int32_t HardLimitMs(const SearchControl& control) {
         if (control.iteration > 1)
             limit = std::min(limit, control.maxTimeMs);
     } else if (control.runState == Untimed) {
-        if (control.moveTime != 0)
+        if (control.moveTime != 0 && !control.pondering)
             limit = control.moveTime;
         if (!control.infiniteOrPonder)
             limit = std::min(limit, control.deadlineMs);
@@ -54,6 +54,11 @@ void HelperPoll(SearchState& state) {
         const auto elapsed = static_cast<std::int32_t>(threads.readClock() - threads.startTick);
         if (elapsed >= threads.hardLimitMs.load(Relaxed))
             threads.stop.store(true, Relaxed);
+    }
+    if (threads.attention.load(Relaxed)) {
+        std::unique_lock<std::mutex> lock(threads.mutex);
+        threads.resumed.wait(
+            lock, [&] { return !threads.attention.load(Relaxed) || threads.stop.load(Relaxed); });
     }
     if (threads.stop.load(Relaxed))
         state.control.runState = Stopped;
@@ -233,9 +238,19 @@ void StopHelpers(SearchState& main) {
     SearchThreads* threads = main.threads;
     if (!threads || main.threadIndex != 0)
         return;
-    threads->stop.store(true, Relaxed);
     std::unique_lock<std::mutex> lock(threads->mutex);
+    threads->stop.store(true, Relaxed);
+    threads->resumed.notify_all();
     threads->parked.wait(lock, [&] { return threads->running == 0; });
+}
+
+void ResumeHelpers(SearchState& main) {
+    SearchThreads* threads = main.threads;
+    if (!threads || main.threadIndex != 0)
+        return;
+    // Taken under the mutex, so that a helper that found the flag set is already waiting.
+    { std::lock_guard<std::mutex> lock(threads->mutex); }
+    threads->resumed.notify_all();
 }
 
 SearchCounters SummedCounters(const SearchState& main) {

@@ -2,10 +2,11 @@
 // Helper threads of a parallel search. With n threads, n - 1 helpers search the same root as
 // the main thread, each on its own SearchState and Board (ply records, killers, history tables,
 // node counter), and the threads share nothing but the transposition table's entries: what one
-// thread finds, the others meet as hash moves and cutoffs. Only the main thread reads input,
+// thread finds, the others meet as hash moves and cutoffs. Only the main thread acts on input,
 // checks the clock and the limits, writes output and chooses the move; helpers write nothing
 // anywhere but their own records and the table. The main thread stops them through one flag
 // that every helper node reads, and waits until all of them are parked before it reports.
+// While a command waits for the main thread, the helpers step aside (see `attention`).
 // Helpers take different iterations (some depths are left out by some helpers), so that they
 // spread over the tree instead of repeating the main thread's work a little later.
 // The threads are made when the thread count changes, never for a search, and wait on a
@@ -62,6 +63,12 @@ struct SearchThreads {
     std::uint32_t (*readClock)() = nullptr; // written only while the helpers are parked
     std::uint32_t startTick      = 0;       // likewise
     std::atomic<std::int32_t> hardLimitMs{INT32_MAX};
+    // Set by the input's reader thread when a command waits for the main thread (stop,
+    // ponderhit, the end of input), cleared by the main thread when it has taken it. Meanwhile
+    // the helpers wait on `resumed` (under `mutex`), so the main thread gets a processor at once
+    // however many helpers there are.
+    std::atomic<bool> attention{false};
+    std::condition_variable resumed;
 };
 
 // Makes `main` search on `count` threads (brought into 1..MaxThreads) unless it already runs
@@ -82,6 +89,10 @@ void PublishHardLimit(const SearchState& main);
 
 // Tells the helpers to stop and returns once every one of them is parked.
 void StopHelpers(SearchState& main);
+
+// Lets helpers that stepped aside for the main thread search on, once it has cleared the
+// attention flag. Does nothing without helpers.
+void ResumeHelpers(SearchState& main);
 
 // The main thread's own counters plus the latest ones each helper published. Every counter an
 // info line or a limit reads for the whole search is summed here.

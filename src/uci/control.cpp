@@ -11,6 +11,7 @@
 #include "search/threads.h"
 #include "search/tt.h"
 #include "uci/clock.h"
+#include "uci/io.h"
 #include "uci/poll.h"
 #include "uci/wdl.h"
 
@@ -138,6 +139,12 @@ void setUpSearchAt(SearchState& state, const Board& board, const SearchLimits& l
                          limits.ponder || limits.infinite;
     control.runState          = untimed ? Untimed : Timed;
     control.infiniteOrPonder  = limits.infinite || limits.ponder;
+    control.pondering         = limits.ponder;
+    const bool clock =
+        limits.wtime != 0 || limits.btime != 0 || limits.winc != 0 || limits.binc != 0;
+    control.ponderhitKeepsLimits =
+        limits.ponder && !limits.infinite && !clock &&
+        (control.maxDepth != 0 || limits.nodes != 0 || limits.movetime != 0);
     control.stopPending       = false;
     control.extraMs           = 0;
     control.nonFirst          = 0;
@@ -158,6 +165,8 @@ void setUpSearchAt(SearchState& state, const Board& board, const SearchLimits& l
     if (control.maxDepth == 0 || control.maxDepth > MaxPly - 1)
         control.maxDepth = MaxPly - 1;
     control.iteration = 1;
+    // From here on the input's reader acts on stop and ponderhit for this search at once.
+    beginSearchInput(state.threads && state.threadIndex == 0 ? &state.threads->attention : nullptr);
 }
 
 void allocateTime(SearchState& state, const Board& board, int wtime, int btime, int winc, int binc,
@@ -236,7 +245,8 @@ void checkLimitsAt(SearchState& state, std::uint32_t now) {
         if (std::int64_t{hardLimit} - elapsed < ShortPollWindowMs)
             control.pollCountdown = std::min(control.pollCountdown, ShortPollNodes);
     } else {
-        if (control.moveTime != 0 && elapsed >= control.moveTime)
+        // While pondering no limit ends the search: they count again from ponderhit.
+        if (control.moveTime != 0 && elapsed >= control.moveTime && !control.pondering)
             control.runState = Stopped;
         // A clock given beside a depth, node or move-time limit binds as well; a search that
         // ponders or runs without end is not on its own clock until ponderhit.
@@ -247,7 +257,7 @@ void checkLimitsAt(SearchState& state, std::uint32_t now) {
                 control.pollCountdown = std::min(control.pollCountdown, ShortPollNodes);
         }
         const std::uint64_t nodes = SummedCounters(state).nodes;
-        if (control.nodeLimit != 0 &&
+        if (control.nodeLimit != 0 && !control.pondering &&
             static_cast<std::int64_t>(nodes) >= std::int64_t{control.nodeLimit})
             control.runState = Stopped;
     }
@@ -256,7 +266,21 @@ void checkLimitsAt(SearchState& state, std::uint32_t now) {
 void pollAndCheckLimits(SearchState& state) {
     pollInput(state);
     checkLimits(state);
+    checkPonderNodeLimit(state);
     checkStrengthLimit(state);
+}
+
+void checkPonderNodeLimit(SearchState& state) {
+    SearchControl& control = state.control;
+    if (!control.pondering || control.nodeLimit == 0 || control.runState != Untimed ||
+        static_cast<std::int64_t>(SummedCounters(state).nodes) < std::int64_t{control.nodeLimit})
+        return;
+    // The nodes are spent: the search waits, its helpers parked, for ponderhit or stop. After
+    // a ponderhit that keeps the go's limits it has reached them; clock play searches on alone.
+    StopHelpers(state);
+    finalWait(state);
+    if (control.runState == Untimed)
+        control.runState = Stopped;
 }
 
 void checkStrengthLimit(SearchState& state) {
@@ -265,12 +289,20 @@ void checkStrengthLimit(SearchState& state) {
         return;
     if (static_cast<std::int64_t>(SummedCounters(state).nodes) < control.strengthNodes)
         return;
-    // Analysis and pondering still answer only after stop or ponderhit: the search has done
-    // all it may, so it waits here with its helpers parked.
-    if (control.runState == Untimed && control.infiniteOrPonder) {
-        StopHelpers(state);
+    // The search has done all it may, so it waits here with its helpers parked, without using
+    // the processor. Analysis and pondering answer only after stop or ponderhit; clock play
+    // (pondering that became clock play included) keeps its pace, and a move time is used in
+    // full. Depth and node limits answer at once.
+    StopHelpers(state);
+    if (control.runState == Untimed && control.infiniteOrPonder)
         finalWait(state);
-    }
+    std::int32_t paceMs = 0;
+    if (control.runState == Timed)
+        paceMs = control.strengthPaceMs;
+    else if (control.runState == Untimed && !control.infiniteOrPonder && control.moveTime > 0)
+        paceMs = std::min(control.moveTime, control.deadlineMs);
+    if (paceMs > 0 && !control.stopPending)
+        waitUntilElapsed(state, paceMs);
     control.runState = Stopped;
 }
 

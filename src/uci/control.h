@@ -38,8 +38,13 @@ void checkLimitsAt(SearchState& state, std::uint32_t now);
 void pollAndCheckLimits(SearchState& state);
 
 // Stops a limited search that spent its node allowance (from the second iteration on, so the
-// first always completes). An infinite or pondering search first waits for stop or ponderhit.
+// first always completes). An infinite or pondering search first waits for stop or ponderhit;
+// clock play first waits, asleep, until its pace (strengthPaceMs), and a move time until it
+// has passed.
 void checkStrengthLimit(SearchState& state);
+
+// A pondering search that spent the nodes of its go waits for ponderhit or stop.
+void checkPonderNodeLimit(SearchState& state);
 
 // Start of an iteration, with the root list already ordered by the previous iteration's keys.
 void updateEasyMove(SearchState& state, const MoveList& rootMoves);

@@ -4,6 +4,7 @@
 #include "board/tables.h"
 #include "search/root.h"
 #include "uci/hooks.h"
+#include "uci/io.h"
 #include "uci/notation.h"
 #include "uci/perft_command.h"
 
@@ -171,6 +172,7 @@ void handleGo(const OptionTable& options, const char* text, Board& board, Search
         reportNoLegalMove(board);
     }
     RootSearch(state, board, limits);
+    endSearchInput();
     printBestMove(state.plies[0], chess960);
 }
 

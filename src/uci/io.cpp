@@ -2,10 +2,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <poll.h>
+#include <mutex>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tarvo {
@@ -16,17 +23,30 @@ namespace {
 // stays in the pipe until the loop has taken lines: it is never dropped.
 constexpr std::size_t BufferCapacity = std::size_t{1} << 20;
 constexpr std::size_t PieceLength    = CommandLineCapacity - 1;
+// Bytes the reader thread takes from the pipe per read.
+constexpr std::size_t ReadChunk = 65536;
 
 // Static storage (the buffer is large), one for the process: there is one standard input.
 // Bytes [head, examined) are lines a search kept for the loop, [examined, size) lines nobody
-// has looked at yet.
+// has looked at yet. The reader thread, the command loop and the search thread share it:
+// every member is read and written with `mutex` held.
 struct InputBuffer {
+    std::mutex mutex;
+    // Signalled when bytes arrive, the input ends, the loop takes lines (room for the reader)
+    // or an event for the search is set.
+    std::condition_variable changed;
     char data[BufferCapacity];
     std::size_t head     = 0;
     std::size_t examined = 0;
     std::size_t size     = 0;
     bool ended           = false; // nothing more will arrive
     bool searchQueued    = false; // a kept line starts a search: what follows belongs to it
+    bool readerStarted   = false;
+    // From beginSearchInput to the loop's next read: lines are acted on as they arrive.
+    bool searching               = false;
+    bool stopTaken               = false; // what follows a stop is the loop's
+    unsigned events              = 0;     // StopEvent, PonderhitEvent not yet taken
+    std::atomic<bool>* attention = nullptr;
     // A text standing in for standard input, or nullptr.
     const char* text      = nullptr;
     std::size_t textSize  = 0;
@@ -35,18 +55,10 @@ struct InputBuffer {
 };
 
 InputBuffer Input;
+// Started by the first read from standard input; the loop joins it once the input has ended.
+std::thread Reader;
 
-bool isStandardInputReadable() {
-    pollfd input{};
-    input.fd     = 0;
-    input.events = POLLIN;
-    int ready;
-    do {
-        ready = ::poll(&input, 1, 0);
-    } while (ready < 0 && errno == EINTR);
-    // A hang-up or an invalid descriptor counts as readable: the read meets the end at once.
-    return ready > 0;
-}
+using Lock = std::unique_lock<std::mutex>;
 
 void compact() {
     if (Input.head == 0)
@@ -55,6 +67,10 @@ void compact() {
     Input.size -= Input.head;
     Input.examined -= Input.head;
     Input.head = 0;
+}
+
+std::size_t room() {
+    return BufferCapacity - (Input.size - Input.head);
 }
 
 // Length of the complete line that starts at `from` (its newline included), a piece of
@@ -70,40 +86,151 @@ std::size_t lineLengthAt(std::size_t from, std::size_t piece) {
     return 0;
 }
 
+bool isBufferFull() {
+    return room() == 0 && lineLengthAt(Input.examined, PieceLength) == 0;
+}
+
+void keepLine(std::size_t length, bool startsSearch) {
+    Input.examined += length;
+    Input.searchQueued = Input.searchQueued || startsSearch;
+}
+
+void dropLine(std::size_t length) {
+    const std::size_t rest = Input.examined + length;
+    std::memmove(Input.data + Input.examined, Input.data + rest, Input.size - rest);
+    Input.size -= length;
+}
+
+void setEvent(unsigned event) {
+    Input.events |= event;
+    if (Input.attention)
+        Input.attention->store(true, std::memory_order_relaxed);
+    Input.changed.notify_all();
+}
+
+// Acts on the complete lines a search has not looked at yet, in order (mutex held).
+void actOnNewLines() {
+    if (!Input.searching || Input.stopTaken)
+        return;
+    for (std::size_t length; (length = lineLengthAt(Input.examined, PieceLength)) != 0;) {
+        const std::string_view line(Input.data + Input.examined, length);
+        if (isCommandWord(line, "isready")) {
+            dropLine(length);
+            // Straight to the pipe: a search thread that holds the stream's lock while it
+            // waits for a processor must not hold up the answer.
+            static constexpr char Ready[] = "readyok\n";
+            ssize_t written;
+            do {
+                written = ::write(1, Ready, sizeof Ready - 1);
+            } while (written < 0 && errno == EINTR);
+        } else if (Input.searchQueued) {
+            keepLine(length, isCommandWord(line, "go"));
+        } else if (isCommandWord(line, "quit")) {
+            quitProcess();
+        } else if (isCommandWord(line, "stop")) {
+            dropLine(length);
+            setEvent(StopEvent);
+            // The search ends: the lines after the stop (an isready that waits for the best
+            // move, say) run after it, in order.
+            Input.stopTaken = true;
+            return;
+        } else if (isCommandWord(line, "ponderhit")) {
+            dropLine(length);
+            setEvent(PonderhitEvent);
+        } else {
+            keepLine(length, isCommandWord(line, "go"));
+        }
+    }
+    if (Input.ended || isBufferFull())
+        setEvent(0);
+}
+
+// A test's text: the next piece of it, or its end (mutex held).
+void takeTextPiece() {
+    if (Input.ended)
+        return;
+    compact();
+    const std::size_t count =
+        std::min({BufferCapacity - Input.size, Input.textSize - Input.textAt, Input.textChunk});
+    if (count == 0) {
+        // A full buffer is not the end of the text.
+        if (Input.textAt == Input.textSize)
+            Input.ended = true;
+        return;
+    }
+    std::memcpy(Input.data + Input.size, Input.text + Input.textAt, count);
+    Input.textAt += count;
+    Input.size += count;
+}
+
+// Asks the scheduler for the shortest time slices for the calling thread, at its ordinary
+// priority: a thread that mostly sleeps then runs within a fraction of a millisecond of waking,
+// even among hundreds of busy search threads. Kernels that do not know the request ignore it.
+void askForShortSlices() {
+#if defined(__linux__) && defined(SYS_sched_setattr)
+    struct {
+        std::uint32_t size, policy;
+        std::uint64_t flags;
+        std::int32_t nice;
+        std::uint32_t priority;
+        std::uint64_t runtime, deadline, period;
+    } attributes{};
+    attributes.size    = sizeof attributes;
+    attributes.policy  = SCHED_OTHER;
+    attributes.nice    = getpriority(PRIO_PROCESS, 0);
+    attributes.runtime = 100000; // nanoseconds: the shortest slice the kernel grants
+    ::syscall(SYS_sched_setattr, 0, &attributes, 0);
+#endif
+}
+
+// The reader thread: takes what standard input brings as it comes, acts on it for a running
+// search, and wakes whoever waits for it; at the end of input it marks the end and returns.
+void readStandardInput() {
+    askForShortSlices();
+    static char chunk[ReadChunk]; // this thread's alone
+    for (;;) {
+        std::size_t wanted;
+        {
+            Lock lock(Input.mutex);
+            Input.changed.wait(lock, [] { return room() > 0; });
+            wanted = std::min(room(), ReadChunk);
+        }
+        ssize_t got;
+        do {
+            got = ::read(0, chunk, wanted);
+        } while (got < 0 && errno == EINTR);
+        Lock lock(Input.mutex);
+        if (Input.text) // a test's text stands in for the input now
+            continue;
+        if (got <= 0) {
+            Input.ended = true;
+        } else {
+            compact();
+            std::memcpy(Input.data + Input.size, chunk, static_cast<std::size_t>(got));
+            Input.size += static_cast<std::size_t>(got);
+        }
+        actOnNewLines();
+        Input.changed.notify_all();
+        if (Input.ended)
+            return;
+    }
+}
+
+// Brings new input into the buffer for a waiting reader of it: a piece of a test's text, or
+// the reader thread started once (mutex held).
+void startReading() {
+    if (Input.text) {
+        takeTextPiece();
+    } else if (!Input.readerStarted) {
+        Input.readerStarted = true;
+        Reader              = std::thread(readStandardInput);
+    }
+}
+
 } // namespace
 
 void setUnbufferedOutput() {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-}
-
-void readWaitingInput(bool wait) {
-    if (Input.ended)
-        return;
-    compact();
-    const std::size_t room = BufferCapacity - Input.size;
-    if (room == 0)
-        return;
-    if (Input.text) {
-        const std::size_t count = std::min({room, Input.textSize - Input.textAt, Input.textChunk});
-        if (count == 0) {
-            Input.ended = true;
-            return;
-        }
-        std::memcpy(Input.data + Input.size, Input.text + Input.textAt, count);
-        Input.textAt += count;
-        Input.size += count;
-        return;
-    }
-    if (!wait && !isStandardInputReadable())
-        return;
-    ssize_t got;
-    do {
-        got = ::read(0, Input.data + Input.size, room);
-    } while (got < 0 && errno == EINTR);
-    if (got <= 0)
-        Input.ended = true;
-    else
-        Input.size += static_cast<std::size_t>(got);
 }
 
 int readLine(char* buffer, int capacity) {
@@ -113,17 +240,30 @@ int readLine(char* buffer, int capacity) {
         return capacity == 1 ? 0 : -1;
     }
     const std::size_t piece = std::min(static_cast<std::size_t>(capacity) - 1, PieceLength);
+    Lock lock(Input.mutex);
+    // Whatever the search left is the loop's now, and new to the next search.
+    Input.searching    = false;
+    Input.attention    = nullptr;
+    Input.examined     = Input.head;
+    Input.searchQueued = false;
     std::size_t length;
     while ((length = lineLengthAt(Input.head, piece)) == 0) {
-        if (Input.ended)
+        if (Input.ended) {
+            lock.unlock();
+            if (Reader.joinable() && Reader.get_id() != std::this_thread::get_id())
+                Reader.join();
             return -1;
-        readWaitingInput(true);
+        }
+        const bool text = Input.text != nullptr;
+        startReading();
+        if (!text)
+            Input.changed.wait(lock);
     }
     std::memcpy(buffer, Input.data + Input.head, length);
     Input.head += length;
-    // Everything after the line taken is new to the next search, which may be this line's.
-    Input.examined     = Input.head;
-    Input.searchQueued = false;
+    Input.examined = Input.head;
+    Input.changed.notify_all(); // room for the reader
+    lock.unlock();
     if (length >= 2 && buffer[length - 1] == '\n' && buffer[length - 2] == '\r')
         buffer[--length - 1] = '\n';
     buffer[length] = '\0';
@@ -140,47 +280,85 @@ bool isCommandWord(std::string_view line, const char* word) {
     return next == ' ' || next == '\t' || next == '\n' || next == '\r';
 }
 
-std::string_view peekSearchLine() {
-    const std::size_t length = lineLengthAt(Input.examined, PieceLength);
-    return {Input.data + Input.examined, length};
+namespace {
+
+// The start of a search's input, once per search (mutex held): what a search before it was
+// told is forgotten.
+void beginSearch(std::atomic<bool>* attention) {
+    if (!Input.searching) {
+        Input.searching = true;
+        Input.stopTaken = false;
+        Input.events    = 0;
+        if (attention)
+            attention->store(false, std::memory_order_relaxed);
+    }
+    Input.attention = attention;
 }
 
-void keepSearchLine(bool startsSearch) {
-    Input.examined += lineLengthAt(Input.examined, PieceLength);
-    Input.searchQueued = Input.searchQueued || startsSearch;
+} // namespace
+
+void beginSearchInput(std::atomic<bool>* attention) {
+    Lock lock(Input.mutex);
+    beginSearch(attention);
+    // Lines that came before the search are taken at its first poll, as they would be without
+    // a reader thread; the helpers step aside for it.
+    if (attention && lineLengthAt(Input.examined, PieceLength) != 0)
+        attention->store(true, std::memory_order_relaxed);
 }
 
-void dropSearchLine() {
-    const std::size_t length = lineLengthAt(Input.examined, PieceLength);
-    const std::size_t rest   = Input.examined + length;
-    std::memmove(Input.data + Input.examined, Input.data + rest, Input.size - rest);
-    Input.size -= length;
+void endSearchInput() {
+    Lock lock(Input.mutex);
+    Input.searching = false;
+    Input.attention = nullptr;
 }
 
-bool isLaterSearchQueued() {
-    return Input.searchQueued;
+unsigned takeSearchEvents(std::atomic<bool>* attention) {
+    Lock lock(Input.mutex);
+    beginSearch(attention);
+    if (Input.text)
+        takeTextPiece();
+    actOnNewLines();
+    unsigned events = Input.events;
+    Input.events    = 0;
+    if (Input.ended)
+        events |= EndedEvent;
+    if (isBufferFull())
+        events |= BlockedEvent;
+    if (attention)
+        attention->store(false, std::memory_order_relaxed);
+    return events;
 }
 
-bool isInputBufferFull() {
-    return Input.size - Input.head == BufferCapacity &&
-           lineLengthAt(Input.examined, PieceLength) == 0;
-}
-
-bool hasInputEnded() {
-    return Input.ended;
+void waitForSearchEvent(int timeoutMs, bool wakeAtEnd) {
+    Lock lock(Input.mutex);
+    if (Input.text)
+        return;
+    const auto ready = [&] {
+        return Input.events != 0 || (wakeAtEnd && (Input.ended || isBufferFull()));
+    };
+    if (timeoutMs < 0)
+        Input.changed.wait(lock, ready);
+    else
+        Input.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
 }
 
 void useInputText(std::string_view text, std::size_t chunk) {
     useStandardInput();
+    Lock lock(Input.mutex);
     Input.text      = text.data();
     Input.textSize  = text.size();
     Input.textChunk = std::max<std::size_t>(chunk, 1);
 }
 
 void useStandardInput() {
+    Lock lock(Input.mutex);
+    // A reader that met the end of its input was joined: the next read starts a new one.
+    Input.readerStarted = Reader.joinable();
     Input.head = Input.examined = Input.size = 0;
-    Input.ended = Input.searchQueued = false;
-    Input.text                       = nullptr;
+    Input.ended = Input.searchQueued = Input.searching = false;
+    Input.events                                       = 0;
+    Input.attention                                    = nullptr;
+    Input.text                                         = nullptr;
     Input.textSize = Input.textAt = Input.textChunk = 0;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 // Standard input and output of the engine process. Output is unbuffered, so each formatted
-// write reaches the interface at once. Input passes through one buffer of the engine's own:
-// the command loop takes its lines from it, and a running search looks into it at its polls
-// for the commands it acts on, leaving every other line in place, in order, for the loop to
-// run after the best move is out. Nothing read is ever thrown away.
+// write reaches the interface at once. Input passes through one buffer of the engine's own,
+// filled by a reader thread that does nothing else: the command loop takes its lines from it,
+// and while a search runs the reader acts at once on the commands meant for the search (however
+// busy the search threads keep the processors), leaving every other line in place, in order,
+// for the loop to run after the best move is out. Nothing read is ever thrown away.
 
+#include <atomic>
 #include <cstddef>
 #include <string_view>
 
@@ -20,28 +22,43 @@ void setUnbufferedOutput();
 // The command loop's read: the next line, blocking until it is complete, stored with a
 // terminating zero in at most capacity bytes. A carriage return right before the newline is
 // dropped; the newline itself is kept. A line longer than capacity - 1 comes in pieces. Returns
-// the number of bytes stored, or -1 when the input has ended and nothing is left.
+// the number of bytes stored, or -1 when the input has ended and nothing is left. The first read
+// from standard input starts the reader thread. A read also ends the search's side (below):
+// every line not taken yet is the loop's again.
 int readLine(char* buffer, int capacity);
 
 // Whether the first word of `line` is `word`: the line starts with it, byte for byte, and it is
 // followed by a blank, a line end or nothing.
 bool isCommandWord(std::string_view line, const char* word);
 
-// The search's side of the buffer. readWaitingInput takes what standard input holds now into
-// the buffer (with wait, it blocks until something arrives or the input ends). peekSearchLine
-// gives the next complete line the search has not looked at yet (empty when there is none);
-// the search then either keeps it for the loop (keepSearchLine, noting whether it starts a
-// search of its own: the lines after such a line belong to that search) or takes it out
-// (dropSearchLine). The loop's next read makes every line it has not taken new again.
-void readWaitingInput(bool wait);
-std::string_view peekSearchLine();
-void keepSearchLine(bool startsSearch);
-void dropSearchLine();
-bool isLaterSearchQueued();
-// Whether the buffer is full of lines kept for the loop: nothing more can be read until the
-// loop takes some.
-bool isInputBufferFull();
-bool hasInputEnded();
+// What the running search is told by the input. Stop and Ponderhit are taken once each; Ended
+// (nothing more will arrive) and Blocked (the buffer is full of lines kept for the loop, so
+// nothing more can be read until the loop takes some) hold until the loop reads again.
+enum SearchInputEvent : unsigned {
+    StopEvent      = 1,
+    PonderhitEvent = 2,
+    EndedEvent     = 4,
+    BlockedEvent   = 8
+};
+
+// The search's side of the buffer. From beginSearchInput until endSearchInput, every
+// complete line is looked at as it arrives (by the reader thread; lines that were waiting
+// when the search began, and a test's text, at takeSearchEvents): "isready" is answered at once,
+// "quit" ends the process, "stop" and "ponderhit" become events, and every other line is kept, in
+// order, for the loop, which runs it after the best move. Once a kept line is a "go", the lines
+// after it (but "isready") are that search's and are kept as they are; after a "stop", every line
+// is the loop's, so that an "isready" behind it is answered after the best move. `attention`, when
+// not null, is set with every event: the search's helper threads step aside until the search thread
+// has taken it (and cleared it). Calling beginSearchInput again in the same search changes nothing.
+void beginSearchInput(std::atomic<bool>* attention);
+// The search has ended: the lines from here on are the loop's.
+void endSearchInput();
+// The events since the last call (beginning the search's input if need be); clears attention.
+unsigned takeSearchEvents(std::atomic<bool>* attention);
+// Sleeps, without using the processor, until an event is waiting or `timeoutMs` milliseconds
+// have passed (a negative timeout: no limit); with wakeAtEnd false the lasting events Ended and
+// Blocked do not count. Returns at once when the input is a test's text.
+void waitForSearchEvent(int timeoutMs, bool wakeAtEnd);
 
 // Tests and fuzzing: the input becomes `text` (kept by the caller), handed out in pieces of at
 // most `chunk` bytes per read and ended after its last byte; an empty buffer and standard input

@@ -1,15 +1,19 @@
 #include "uci/poll.h"
 
-#include <cstdio>
-#include <string_view>
-
 #include "search/state.h"
 #include "search/threads.h"
+#include "uci/clock.h"
 #include "uci/io.h"
+
+#include <atomic>
 
 namespace tarvo {
 
 namespace {
+
+std::atomic<bool>* attentionOf(const SearchState& state) {
+    return state.threads && state.threadIndex == 0 ? &state.threads->attention : nullptr;
+}
 
 void stopSearch(SearchControl& control) {
     // The first iteration always completes; a stop in it is kept and ends the search there.
@@ -19,38 +23,38 @@ void stopSearch(SearchControl& control) {
         control.stopPending = true;
 }
 
-// Acts on the complete lines that have arrived, in order. "isready" is answered at once; once
-// a kept line starts a search, the lines after it are that search's and are kept. Returns true
-// when a line ended a wait for the search's end: "stop" or "ponderhit".
-bool actOnWaitingLines(SearchState& state) {
+void ponderhit(SearchState& state) {
     SearchControl& control = state.control;
-    for (std::string_view line; !(line = peekSearchLine()).empty();) {
-        if (isCommandWord(line, "isready")) {
-            dropSearchLine();
-            std::printf("readyok\n");
-        } else if (isLaterSearchQueued()) {
-            keepSearchLine(isCommandWord(line, "go"));
-        } else if (isCommandWord(line, "quit")) {
-            quitProcess();
-        } else if (isCommandWord(line, "stop")) {
-            dropSearchLine();
-            stopSearch(control);
-            return true;
-        } else if (isCommandWord(line, "ponderhit")) {
-            dropSearchLine();
-            // Clock play takes over, with time counted from the go. A stopped search stays
-            // stopped, and a search that was not started to ponder (or to run without end)
-            // keeps its own limits rather than falling to a clock it was never given.
-            if (control.runState != Stopped && control.infiniteOrPonder) {
-                control.runState = Timed;
-                PublishHardLimit(state);
-            }
-            return true;
-        } else {
-            keepSearchLine(isCommandWord(line, "go"));
-        }
+    // A stopped search stays stopped, and a search that was not started to ponder (or to run
+    // without end) keeps its own limits rather than falling to a clock it was never given.
+    if (control.runState == Stopped || !control.infiniteOrPonder)
+        return;
+    if (control.pondering && control.ponderhitKeepsLimits) {
+        // The go's own depth, nodes, mate or move time, counted from the go.
+        control.infiniteOrPonder = false;
+    } else {
+        // Clock play, with time counted from the go.
+        control.runState = Timed;
     }
-    return false;
+    control.pondering = false;
+    PublishHardLimit(state);
+}
+
+// Takes the events and acts on them. Returns the events taken.
+unsigned actOnEvents(SearchState& state) {
+    std::atomic<bool>* attention = attentionOf(state);
+    const unsigned events        = takeSearchEvents(attention);
+    if (events & StopEvent)
+        stopSearch(state.control);
+    if (events & PonderhitEvent)
+        ponderhit(state);
+    // A search that ends keeps its helpers aside, so that it reaches its answer at once; they
+    // stop when it stops them.
+    if (attention && (state.control.runState == Stopped || state.control.stopPending))
+        attention->store(true, std::memory_order_relaxed);
+    else
+        ResumeHelpers(state);
+    return events;
 }
 
 } // namespace
@@ -59,22 +63,34 @@ void pollInput(SearchState& state) {
     SearchControl& control = state.control;
     if (control.runState == Stopped)
         return;
-    readWaitingInput(false);
-    if (actOnWaitingLines(state) && control.runState == Stopped)
+    const unsigned events = actOnEvents(state);
+    if (control.runState == Stopped)
         return;
     // Nothing can stop a search without end once the input is gone.
-    if (hasInputEnded() && peekSearchLine().empty() && control.infiniteOrPonder &&
-        control.runState == Untimed)
+    if ((events & EndedEvent) && control.infiniteOrPonder && control.runState == Untimed)
         stopSearch(control);
 }
 
 void waitForStop(SearchState& state) {
     for (;;) {
-        if (actOnWaitingLines(state))
+        const unsigned events = actOnEvents(state);
+        if (events & (StopEvent | PonderhitEvent | EndedEvent | BlockedEvent))
             return;
-        if (hasInputEnded() || isInputBufferFull())
+        waitForSearchEvent(-1, true);
+    }
+}
+
+void waitUntilElapsed(SearchState& state, int elapsedMs) {
+    SearchControl& control     = state.control;
+    const SearchRunState start = control.runState;
+    for (;;) {
+        actOnEvents(state);
+        if (control.runState != start || control.stopPending)
             return;
-        readWaitingInput(true);
+        const int left = elapsedMs - ticksBetween(control.startTick, readTickCount());
+        if (left <= 0)
+            return;
+        waitForSearchEvent(left, false);
     }
 }
 

@@ -1,24 +1,28 @@
 #pragma once
-// Input during a search. The search runs on the engine's main thread, so it looks at the
-// input itself: at its polls it takes what standard input holds without blocking and acts on
-// the commands meant for it. `stop`, `ponderhit` and `quit` act on the running search,
-// `isready` is answered at once; every other line is kept, in order, for the command loop to
-// run after the best move is out. Once a kept line starts a search of its own (`go`), the
-// lines after it (but `isready`) are that search's and are kept too.
+// Input during a search. The reader thread of the input acts on the lines meant for a running
+// search as they arrive: `isready` is answered, `quit` ends the process, and `stop` and
+// `ponderhit` wait as events for the search thread, which takes them at its polls and in its
+// waits; every other line is kept, in order, for the command loop to run after the best move
+// is out. While an event waits, the helper threads step aside, so the search thread takes it
+// at once however many threads search.
 
 namespace tarvo {
 
 struct SearchState;
 
-// Reads what is waiting and acts on it: "quit" ends the process with status 0; "stop" stops
-// the search, or from the first iteration is kept for its end; "ponderhit" turns a pondering
-// search into clock play; "isready" is answered. At the end of input an infinite or pondering
-// search stops as on "stop" (nothing else could end it), while a limited one runs to its
-// limit. A stopped search reads nothing more: the rest is the loop's.
+// Takes the waiting events and acts on them: "stop" stops the search, or from the first
+// iteration is kept for its end; "ponderhit" ends pondering (clock play, or the go's own
+// limits when it gave no clock). At the end of input an infinite or pondering search stops as
+// on "stop" (nothing else could end it), while a limited one runs to its limit. A stopped
+// search takes nothing more: the rest is the loop's.
 void pollInput(SearchState& state);
 
-// The wait of an infinite or pondering search whose iterations ran out: reads, blocking, until
-// "stop" or "ponderhit" or the end of input, acting on and keeping lines as pollInput does.
+// The wait of an infinite or pondering search that has done all it may: sleeps until "stop"
+// or "ponderhit" or the end of input, acting on lines as pollInput does.
 void waitForStop(SearchState& state);
+
+// Sleeps until `elapsedMs` milliseconds after the search's start, acting on events meanwhile;
+// returns early when the search is stopped (or the run state changes).
+void waitUntilElapsed(SearchState& state, int elapsedMs);
 
 } // namespace tarvo

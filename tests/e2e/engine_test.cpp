@@ -162,6 +162,40 @@ TEST(Engine, ClocksBindBesideOtherLimits) {
     }
 }
 
+// Pondering ends by the limits of its go from ponderhit on, counted from the go; a limited engine
+// under a clock takes a share of its budget (asleep once its nodes are spent), uses a move time in
+// full, and a stop ends its wait at once. Lower bounds on time only, and upper ones far above
+// what is asked: the machine may be loaded.
+TEST(Engine, PonderhitAndALimitedEngineKeepTheirTime) {
+    EngineProcess engine;
+    engine.uci();
+    const auto msSince = [](std::chrono::steady_clock::time_point start) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now() - start)
+            .count();
+    };
+    const auto timed = [&](const std::string& commands) {
+        const auto start = std::chrono::steady_clock::now();
+        engine.send(commands);
+        EXPECT_TRUE(IsBestMoveLine(Last(engine.readUntil("bestmove")))) << commands;
+        return msSince(start);
+    };
+    EXPECT_GE(timed("position startpos\ngo ponder movetime 1000\nponderhit"), 1000);
+    engine.send("setoption name UCI_LimitStrength value true\nsetoption name UCI_Elo value 1200");
+    // A budget of 580 ms: the limited engine answers after 45 to 90 % of it.
+    EXPECT_GE(timed("go wtime 20000 btime 20000"), 260);
+    EXPECT_GE(timed("go movetime 700"), 700);
+    // A budget of 20 s: the wait would last 9 s at least.
+    const auto start = std::chrono::steady_clock::now();
+    engine.send("go wtime 600000 btime 600000");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    engine.send("isready");
+    EXPECT_EQ(Count(engine.readUntil("readyok"), "bestmove"), 0);
+    engine.send("stop");
+    EXPECT_TRUE(IsBestMoveLine(Last(engine.readUntil("bestmove"))));
+    EXPECT_LT(msSince(start), 8000);
+}
+
 // Quit during a search ends the process without a best move; the end of input lets the
 // search end (an infinite one at once) and answer first, and the searches queued behind it.
 TEST(Engine, QuitEndsAtOnceAndTheEndOfInputAnswersFirst) {

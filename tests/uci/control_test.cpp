@@ -218,6 +218,9 @@ TEST(CheckLimits, DecisionsByRunStateIterationAndLimits) {
         {Untimed, 1, 0, 0, 0, 0, 0, 0, 23, 23, 22, Untimed, 1000},
         {Untimed, 3, 0, 0, 0, 0, 0, 0, 23, 23, 23, Stopped, 1000},
         {Untimed, 1, 0, 0, 0, 0, 0, 0, 23, 23, 500, Untimed, 10000, true},
+        // Nor does pondering end at its go's move time or nodes: they count from ponderhit.
+        {Untimed, 2, 0, 0, 0, 300, 0, 0, 6000, INT_MAX, 5000, Untimed, 10000, true},
+        {Untimed, 2, 0, 0, 0, 0, 500, 800, 6000, INT_MAX, 10, Untimed, 10000, true},
     };
     for (const auto& c : cases) {
         const auto state     = Running(c.run, c.iteration);
@@ -227,6 +230,7 @@ TEST(CheckLimits, DecisionsByRunStateIterationAndLimits) {
         ctl.deadlineMs       = c.deadline;
         ctl.pollCountdown    = 10000;
         ctl.infiniteOrPonder = c.ponder;
+        ctl.pondering        = c.ponder;
         ctl.nonFirst         = static_cast<std::uint8_t>(c.nonFirst);
         ctl.reSearch         = static_cast<std::uint8_t>(c.reSearch);
         ctl.extraMs          = c.extraMs;

@@ -7,9 +7,13 @@
 #include "uci/io.h"
 #include "uci/poll.h"
 
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <thread>
+#include <unistd.h>
 
 namespace tarvo {
 namespace {
@@ -51,6 +55,7 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
         bool stopPending;
         std::string unread;
         bool stopBefore = false; // a stop read in iteration 1
+        bool keepsLimits = false; // go ponder with depth, nodes or movetime and no clock
     } cases[] = {
         {Untimed, 1, true, "stop\n", 64, 1, "", Untimed, true, ""}, // kept for iteration 1's end
         {Timed, 2, false, "stop now\n", 64, 1, "", Stopped, false, ""},
@@ -61,6 +66,9 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
          "   stop\nstopped\nponderhitx\n"},
         {Untimed, 3, true, "ponderhit\n", 64, 1, "", Timed, false, ""},
         {Untimed, 3, false, "ponderhit\n", 64, 1, "", Untimed, false, ""},
+        // A ponderhit leaves the go's own limits in force; the lines after a stop are the loop's.
+        {Untimed, 3, true, "ponderhit\n", 64, 1, "", Untimed, false, "", false, true},
+        {Timed, 2, false, "stop\nisready\nquit\n", 64, 1, "", Stopped, false, "isready\nquit\n"},
         {Stopped, 3, true, "ponderhit\nquit\n", 64, 1, "", Stopped, false, "ponderhit\nquit\n"},
         {Untimed, 4, false, "position startpos\nsetoption name Hash value 64\nisready\n", 64, 1,
          "readyok\n", Untimed, false, "position startpos\nsetoption name Hash value 64\n"},
@@ -95,10 +103,12 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input.substr(0, 60));
         const auto state = std::make_unique<SearchState>();
-        state->control   = {.iteration        = c.iteration,
-                            .runState         = c.run,
-                            .infiniteOrPonder = c.infinite,
-                            .stopPending      = c.stopBefore};
+        state->control   = {.iteration            = c.iteration,
+                            .runState             = c.run,
+                            .infiniteOrPonder     = c.infinite,
+                            .stopPending          = c.stopBefore,
+                            .pondering            = c.keepsLimits,
+                            .ponderhitKeepsLimits = c.keepsLimits};
         useInputText(c.input, c.chunk);
         const auto run = [&] {
             if (c.polls == 0)
@@ -113,8 +123,45 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
         EXPECT_EQ(test::Output(run), c.output);
         EXPECT_EQ(state->control.runState, c.runAfter);
         EXPECT_EQ(state->control.stopPending, c.stopPending);
+        EXPECT_EQ(state->control.infiniteOrPonder, c.infinite && !c.keepsLimits);
         EXPECT_EQ(LoopReads(), c.unread);
     }
+    useStandardInput();
+}
+
+// Standard input is read by a thread of its own: with the search thread busy elsewhere (it
+// takes nothing here until the end), isready is answered and a stop raises the attention
+// flag that makes helper threads step aside; the lines after the stop are the loop's.
+TEST(InputReader, ActsWhileTheSearchThreadIsBusy) {
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const int savedInput = dup(0);
+    dup2(pipeEnds[0], 0);
+    close(pipeEnds[0]);
+    useStandardInput();
+    const auto send = [&](std::string_view text) {
+        ASSERT_EQ(write(pipeEnds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    };
+    send("position startpos\n");
+    static char line[CommandLineCapacity];
+    EXPECT_EQ(readLine(line, CommandLineCapacity), 18);
+
+    std::atomic<bool> attention{false};
+    const std::string answered = test::Output([&] {
+        beginSearchInput(&attention);
+        send("isready\nsetoption name Hash value 32\nstop\nisready\n");
+        for (int ms = 0; ms < 20000 && !attention.load(); ++ms)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    EXPECT_EQ(answered, "readyok\n");
+    EXPECT_TRUE(attention.load());
+    EXPECT_EQ(takeSearchEvents(&attention), unsigned{StopEvent});
+    EXPECT_FALSE(attention.load());
+    endSearchInput();
+    close(pipeEnds[1]);
+    EXPECT_EQ(LoopReads(), "setoption name Hash value 32\nisready\n");
+    dup2(savedInput, 0);
+    close(savedInput);
     useStandardInput();
 }
 
