@@ -59,18 +59,9 @@ bool EnPassantExposesKing(const Board& board, int king, int from, int target, in
                           Bitboard diagonalSliders, Bitboard straightSliders) {
     const Bitboard occupied =
         board.occupied ^ SquareBit[from] ^ SquareBit[victim] ^ SquareBit[target];
-    if (RankAttacks[king][(occupied >> ((king & 56) + 1)) & 63] & straightSliders)
+    if (RankAttacksFrom(occupied, king) & straightSliders)
         return true;
-    if (diagonalSliders == 0)
-        return false;
-    const Bitboard diag =
-        board.occupiedDiag ^ DiagRotBit[from] ^ DiagRotBit[victim] ^ DiagRotBit[target];
-    if (DiagAttacks[king][(diag >> DiagShift[king]) & 63] & diagonalSliders)
-        return true;
-    const Bitboard anti = board.occupiedAntiDiag ^ AntiDiagRotBit[from] ^ AntiDiagRotBit[victim] ^
-                          AntiDiagRotBit[target];
-    const int antiIndex = static_cast<int>((anti >> (AntiDiagShift[king] & 63)) & 63);
-    return (AntiDiagAttacks[king][antiIndex] & diagonalSliders) != 0;
+    return diagonalSliders != 0 && (BishopAttacksFrom(occupied, king) & diagonalSliders) != 0;
 }
 
 struct CheckInfo {
