@@ -23,10 +23,9 @@ const PawnStructure& CachedPawns(const Board& board, EvalCache& cache) {
     const Bitboard white  = board.pieces[Pawn] & board.colour[White];
     const Bitboard black  = board.pieces[Pawn] & board.colour[Black];
     PawnCacheEntry& entry = cache.pawns[PawnSlot(white, black)];
-    if (entry.filled == 0 || entry.pawns[White] != white || entry.pawns[Black] != black) {
+    if (entry.pawns[White] != white || entry.pawns[Black] != black) {
         AnalysePawns(white, black, entry.structure);
-        entry.pawns  = {white, black};
-        entry.filled = 1;
+        entry.pawns = {white, black};
     }
     return entry.structure;
 }
@@ -38,7 +37,7 @@ void ClearEvalCache(EvalCache& cache) {
     for (EvalCacheEntry& entry : cache.scores)
         entry = EmptyScoreEntry;
     for (PawnCacheEntry& entry : cache.pawns)
-        entry.filled = 0;
+        entry.pawns = {~Bitboard{0}, 0};
 }
 
 int Evaluate(const Board& board, EvalCache& cache) {

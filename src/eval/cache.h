@@ -21,15 +21,16 @@ inline constexpr int PawnCacheEntries = 1 << 11;
 // (key & ~0xffff) | score as 16 bits, side to move's view.
 using EvalCacheEntry = std::uint64_t;
 
+// One 64-byte line. An empty entry holds a White pawn on every square, which no board has.
 struct PawnCacheEntry {
-    std::array<Bitboard, 2> pawns; // by colour; an entry with filled == 0 holds nothing
+    std::array<Bitboard, 2> pawns; // by colour
     PawnStructure structure;
-    std::uint32_t filled;
 };
+static_assert(sizeof(PawnCacheEntry) == 64);
 
 struct EvalCache {
     std::array<EvalCacheEntry, EvalCacheEntries> scores;
-    std::array<PawnCacheEntry, PawnCacheEntries> pawns;
+    alignas(64) std::array<PawnCacheEntry, PawnCacheEntries> pawns;
 };
 
 void ClearEvalCache(EvalCache& cache);
