@@ -2,9 +2,12 @@
 BUILD    ?= build
 SANBUILD ?= build-sanitize
 TSANBUILD ?= build-tsan
+PORTABLEBUILD ?= build-portable
+# PORTABLE=1: a `make build` that runs on any x86-64 processor, not only on machines like this one.
+PORTABLE ?= 0
 JOBS     ?= $(shell nproc)
 
-.PHONY: all setup build run test test-release test-sanitize test-thread bench clean
+.PHONY: all setup build run test test-release test-portable test-sanitize test-thread bench clean
 
 all: build
 
@@ -14,15 +17,20 @@ setup:
 
 # Link-time and profile-guided optimisation (trained on the bench) where the compiler has them.
 build: setup
-	@bash tools/optimised_build.sh $(BUILD) $(JOBS)
+	@PORTABLE=$(PORTABLE) bash tools/optimised_build.sh $(BUILD) $(JOBS)
 
 run: build
 	@./$(BUILD)/tarvo
 
-test: test-release test-sanitize test-thread test-fuzz
+test: test-release test-portable test-sanitize test-thread test-fuzz
 
 test-release: build
 	ctest --test-dir $(BUILD) --output-on-failure
+
+# The portable build, as `make build PORTABLE=1` makes it, in its own folder.
+test-portable: setup
+	@PORTABLE=1 bash tools/optimised_build.sh $(PORTABLEBUILD) $(JOBS)
+	ctest --test-dir $(PORTABLEBUILD) --output-on-failure
 
 test-sanitize: setup
 	cmake -S . -B $(SANBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVO_SANITIZE=ON >/dev/null
@@ -39,7 +47,7 @@ bench: build
 	./$(BUILD)/tarvo bench
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD) $(TSANBUILD) $(FUZZBUILD)
+	rm -rf $(BUILD) $(PORTABLEBUILD) $(SANBUILD) $(TSANBUILD) $(FUZZBUILD)
 
 # Fuzzing with clang's libFuzzer in its own build folder: `make fuzz` runs each target for
 # FUZZ_RUNS inputs; `make test` ends with the short pass of tests/fuzz/CMakeLists.txt.

@@ -3,10 +3,14 @@
 # the compiler supports it a profile-guided build trained on `tarvo bench`. The profile comes
 # from an instrumented engine in BUILD_DIR/profile-gen; it is taken again only when that engine
 # was rebuilt. Any failure on the profile's way falls back to the plain optimised build.
-# Usage: tools/optimised_build.sh BUILD_DIR JOBS
+# The engine targets this machine's instruction set unless PORTABLE=1 asks for one that runs on
+# any x86-64 processor with a bit-count instruction.
+# Usage: [PORTABLE=1] tools/optimised_build.sh BUILD_DIR JOBS
 set -euo pipefail
 build=$1
 jobs=$2
+native=ON
+[ "${PORTABLE:-0}" = 1 ] && native=OFF
 gen=$build/profile-gen
 profile=$(realpath -m "$build/profile")
 compiler=${CXX:-c++}
@@ -27,7 +31,7 @@ supportsProfiles() {
 
 train() {
     cmake -S . -B "$gen" -DCMAKE_BUILD_TYPE=Release -DTARVO_LTO=ON -DTARVO_PGO=GENERATE \
-        -DTARVO_PROFILE_DIR="$profile" >/dev/null &&
+        -DTARVO_NATIVE=$native -DTARVO_PROFILE_DIR="$profile" >/dev/null &&
         cmake --build "$gen" -j "$jobs" --target tarvo || return 1
     if [ ! -f "$profile/trained" ] || [ "$gen/tarvo" -nt "$profile/trained" ]; then
         rm -rf "$profile"
@@ -45,5 +49,5 @@ else
     echo "Profile-guided build unavailable: building without it" >&2
 fi
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTARVO_LTO=ON -DTARVO_PGO=$pgo \
-    -DTARVO_PROFILE_DIR="$profile" >/dev/null
+    -DTARVO_NATIVE=$native -DTARVO_PROFILE_DIR="$profile" >/dev/null
 cmake --build "$build" -j "$jobs"

@@ -270,12 +270,6 @@ bool SetFromFen(Board& board, const char* text, const char** reason, bool chess9
     parsed.fullmoveNumber = static_cast<std::uint16_t>(moveNumber < 1 ? 1 : moveNumber);
 
     parsed.occupied = parsed.colour[White] | parsed.colour[Black];
-    for (Bitboard set = parsed.occupied; set != 0; set &= set - 1) {
-        const int square = BitScan(set);
-        parsed.occupiedFiles |= FileRotBit[square];
-        parsed.occupiedAntiDiag |= AntiDiagRotBit[square];
-        parsed.occupiedDiag |= DiagRotBit[square];
-    }
 
     const int mover = parsed.sideToMove;
     if (IsSquareAttacked(parsed, mover, parsed.kingSquare[mover ^ 1])) {

@@ -9,14 +9,8 @@ namespace tarvo {
 
 namespace {
 
-inline void ToggleRotated(Board& board, int square) {
-    board.occupiedFiles ^= FileRotBit[square];
-    board.occupiedAntiDiag ^= AntiDiagRotBit[square];
-    board.occupiedDiag ^= DiagRotBit[square];
-}
-
-// Moves king and rook of a castling between their start and end squares in the bitboards and
-// rotated boards; the same toggle makes and unmakes it, and the caller writes the piece array.
+// Moves king and rook of a castling between their start and end squares in the bitboards; the
+// same toggle makes and unmakes it, and the caller writes the piece array.
 // Start and end squares may coincide or swap (king f1 and rook g1 castling king side): XOR
 // leaves such a square as it was.
 inline void ToggleCastling(Board& board, int side, int kingFrom, int kingTo, int rookFrom,
@@ -27,10 +21,6 @@ inline void ToggleCastling(Board& board, int side, int kingFrom, int kingTo, int
     board.pieces[Rook] ^= rookBits;
     board.colour[side] ^= kingBits ^ rookBits;
     board.occupied = board.colour[White] | board.colour[Black];
-    ToggleRotated(board, kingFrom);
-    ToggleRotated(board, kingTo);
-    ToggleRotated(board, rookFrom);
-    ToggleRotated(board, rookTo);
 }
 
 // The square of the pawn an en-passant capture to `to` removes.
@@ -123,23 +113,18 @@ void MakeMove(Board& board, Move move, UndoInfo& undo) {
         board.squares[victim] = NoPiece;
         board.pieces[Pawn] ^= SquareBit[victim];
         board.colour[opp] ^= SquareBit[victim];
-        ToggleRotated(board, to);
-        ToggleRotated(board, victim);
         key ^= PieceKey[6 * opp][victim];
     } else if (captured != NoPiece) {
         board.pieces[captured] ^= toBit;
         board.colour[opp] ^= toBit;
         key ^= PieceKey[captured - 1 + 6 * opp][to];
-    } else {
-        ToggleRotated(board, to);
     }
 
     board.colour[side] ^= fromBit | toBit;
     board.squares[from] = NoPiece;
     board.occupied      = board.colour[White] | board.colour[Black];
-    ToggleRotated(board, from);
-    board.hashKey    = key;
-    board.sideToMove = static_cast<std::uint8_t>(opp);
+    board.hashKey       = key;
+    board.sideToMove    = static_cast<std::uint8_t>(opp);
     assert(board.hashKey == ComputeHashKey(board));
 }
 
@@ -189,20 +174,16 @@ void UnmakeMove(Board& board, Move move, const UndoInfo& undo) {
         board.squares[to]     = NoPiece;
         board.pieces[Pawn] ^= SquareBit[victim];
         board.colour[opp] ^= SquareBit[victim];
-        ToggleRotated(board, to);
-        ToggleRotated(board, victim);
     } else if (captured != NoPiece) {
         board.pieces[captured] ^= toBit;
         board.colour[opp] ^= toBit;
         board.squares[to] = static_cast<std::uint8_t>(captured);
     } else {
-        ToggleRotated(board, to);
         board.squares[to] = NoPiece;
     }
 
     board.colour[side] ^= fromBit | toBit;
     board.occupied = board.colour[White] | board.colour[Black];
-    ToggleRotated(board, from);
     assert(board.hashKey == ComputeHashKey(board));
 }
 

@@ -54,18 +54,9 @@ bool EnPassantExposesKing(const Board& board, int king, int from, int target, in
                           Bitboard diagonalSliders, Bitboard straightSliders) {
     const Bitboard occupied =
         board.occupied ^ SquareBit[from] ^ SquareBit[victim] ^ SquareBit[target];
-    if (RankAttacks[king][(occupied >> ((king & 56) + 1)) & 63] & straightSliders)
+    if (RankAttacksFrom(occupied, king) & straightSliders)
         return true;
-    if (diagonalSliders == 0)
-        return false;
-    const Bitboard diag =
-        board.occupiedDiag ^ DiagRotBit[from] ^ DiagRotBit[victim] ^ DiagRotBit[target];
-    if (DiagAttacks[king][(diag >> DiagShift[king]) & 63] & diagonalSliders)
-        return true;
-    const Bitboard anti = board.occupiedAntiDiag ^ AntiDiagRotBit[from] ^ AntiDiagRotBit[victim] ^
-                          AntiDiagRotBit[target];
-    const int antiIndex = static_cast<int>((anti >> (AntiDiagShift[king] & 63)) & 63);
-    return (AntiDiagAttacks[king][antiIndex] & diagonalSliders) != 0;
+    return diagonalSliders != 0 && (BishopAttacksFrom(occupied, king) & diagonalSliders) != 0;
 }
 
 struct CheckInfo {
@@ -139,7 +130,51 @@ inline void FindLinePins(const Board& board, MoveList& list, int king, Bitboard 
     }
 }
 
-template <int side> void GenerateFor(const Board& board, MoveList& list) {
+// Squares a piece must reach, or stand on, to check the enemy king after a quiet move: the
+// generator for quiet checks keeps only moves that may check, a superset the caller then tests
+// exactly, so it spares the moves of most pieces and the king's attack tests. Everything is
+// open for the plain legal generator.
+struct CheckTargets {
+    Bitboard pawn     = ~Bitboard{0}; // pawn destinations
+    Bitboard knight   = ~Bitboard{0};
+    Bitboard diagonal = ~Bitboard{0};
+    Bitboard straight = ~Bitboard{0};
+    Bitboard uncover  = ~Bitboard{0}; // own pieces whose leaving uncovers a slider's check
+};
+
+// The squares from which each piece type attacks the enemy king, with the current occupancy (a
+// slider's own square never lies between its destination and that king, or the king would be
+// in check with the other side to move), and the pieces that stand alone between an own slider
+// and the king.
+template <int side> CheckTargets CheckTargetsOf(const Board& board) {
+    const int king          = board.kingSquare[side ^ 1];
+    const Bitboard own      = board.colour[side];
+    const Bitboard occupied = board.occupied;
+    CheckTargets targets;
+    targets.pawn          = PawnAttacks[side ^ 1][king];
+    targets.knight        = KnightAttacks[king];
+    targets.diagonal      = BishopAttacksFrom(occupied, king);
+    targets.straight      = RookAttacksFrom(occupied, king);
+    targets.uncover       = 0;
+    const Bitboard queens = board.pieces[Queen];
+    Bitboard sliders      = (BishopEmptyAttacks[king] & (board.pieces[Bishop] | queens) & own) |
+                       (RookEmptyAttacks[king] & (board.pieces[Rook] | queens) & own);
+    for (; sliders; sliders &= sliders - 1) {
+        const Bitboard between = Between[king][BitScan(sliders)] & occupied;
+        if (between && !(between & (between - 1)))
+            targets.uncover |= between & own;
+    }
+    // A pawn that uncovers a check may push anywhere; the others only onto checking squares.
+    if constexpr (side == White)
+        targets.pawn |= (targets.uncover << 8) | (targets.uncover << 16);
+    else
+        targets.pawn |= (targets.uncover >> 8) | (targets.uncover >> 16);
+    return targets;
+}
+
+// The legal moves, or with `quietChecks` a subset that holds every legal quiet check, in the
+// same order.
+template <int side, bool quietChecks> void GenerateFor(const Board& board, MoveList& list) {
     constexpr int opp           = side ^ 1;
     const int king              = board.kingSquare[side];
     const Bitboard own          = board.colour[side];
@@ -197,6 +232,14 @@ template <int side> void GenerateFor(const Board& board, MoveList& list) {
     if (check.count != 0)
         list.count = 0;
 
+    CheckTargets reach;
+    if constexpr (quietChecks)
+        reach = CheckTargetsOf<side>(board);
+    // Destinations of the piece on `from` towards the checking squares `toward`.
+    const auto reachFrom = [&reach](int from, Bitboard toward) {
+        return (SquareBit[from] & reach.uncover) ? ~Bitboard{0} : toward;
+    };
+
     if (check.count < 2) {
         if (check.count == 0) {
             const std::array<std::uint8_t, 4>& rook = board.castlingSetup.rook;
@@ -206,7 +249,7 @@ template <int side> void GenerateFor(const Board& board, MoveList& list) {
                 Add(list, MakeMoveWord(king, rook[side + 2], King, NoPiece, CastlingFlag));
         }
 
-        if (board.epFile != 0 && (check.count == 0 || epPawnChecks)) {
+        if (!quietChecks && board.epFile != 0 && (check.count == 0 || epPawnChecks)) {
             const int target = side == White ? 39 + board.epFile : 15 + board.epFile;
             const int victim = side == White ? 31 + board.epFile : 23 + board.epFile;
             if ((enemyPawns & SquareBit[victim]) && !(occupied & SquareBit[target])) {
@@ -220,30 +263,35 @@ template <int side> void GenerateFor(const Board& board, MoveList& list) {
             }
         }
 
-        Bitboard targets = ~own;
+        Bitboard targets = quietChecks ? ~occupied : ~own;
         if (check.count != 0)
             targets &= check.checkers | check.blockMask;
 
         for (Bitboard set = board.pieces[Knight] & free; set != 0; set &= set - 1) {
             const int from = BitScan(set);
-            AddMovesTo(list, board, from, Knight, KnightAttacks[from] & targets);
+            AddMovesTo(list, board, from, Knight,
+                       KnightAttacks[from] & targets & reachFrom(from, reach.knight));
         }
         for (Bitboard set = board.pieces[Bishop] & free; set != 0; set &= set - 1) {
             const int from = BitScan(set);
-            AddMovesTo(list, board, from, Bishop, BishopAttacksFrom(board, from) & targets);
+            AddMovesTo(list, board, from, Bishop,
+                       BishopAttacksFrom(board, from) & targets & reachFrom(from, reach.diagonal));
         }
         for (Bitboard set = board.pieces[Rook] & free; set != 0; set &= set - 1) {
             const int from = BitScan(set);
-            AddMovesTo(list, board, from, Rook, RookAttacksFrom(board, from) & targets);
+            AddMovesTo(list, board, from, Rook,
+                       RookAttacksFrom(board, from) & targets & reachFrom(from, reach.straight));
         }
         for (Bitboard set = board.pieces[Queen] & free; set != 0; set &= set - 1) {
             const int from = BitScan(set);
-            AddMovesTo(list, board, from, Queen, QueenAttacksFrom(board, from) & targets);
+            AddMovesTo(list, board, from, Queen,
+                       QueenAttacksFrom(board, from) & targets &
+                           reachFrom(from, reach.diagonal | reach.straight));
         }
 
-        const Bitboard pawns     = board.pieces[Pawn] & free;
-        const Bitboard empty     = ~occupied;
-        const Bitboard captureTo = enemy & targets;
+        const Bitboard pawns = board.pieces[Pawn] & free;
+        const Bitboard empty = ~occupied & (quietChecks ? reach.pawn & ~lastRank : ~Bitboard{0});
+        const Bitboard captureTo = quietChecks ? 0 : enemy & targets;
         if constexpr (side == White) {
             for (Bitboard set = ((pawns & ~FileA) << 7) & captureTo; set; set &= set - 1) {
                 const int to = BitScan(set);
@@ -253,8 +301,8 @@ template <int side> void GenerateFor(const Board& board, MoveList& list) {
                 const int to = BitScan(set);
                 AddPawnMove(list, to - 9, to, board.squares[to], lastRank);
             }
-            const Bitboard single = (pawns << 8) & empty;
-            for (Bitboard set = single & targets; set; set &= set - 1) {
+            const Bitboard single = (pawns << 8) & ~occupied;
+            for (Bitboard set = single & empty & targets; set; set &= set - 1) {
                 const int to = BitScan(set);
                 AddPawnMove(list, to - 8, to, NoPiece, lastRank);
             }
@@ -271,8 +319,8 @@ template <int side> void GenerateFor(const Board& board, MoveList& list) {
                 const int to = BitScan(set);
                 AddPawnMove(list, to + 9, to, board.squares[to], lastRank);
             }
-            const Bitboard single = (pawns >> 8) & empty;
-            for (Bitboard set = single & targets; set; set &= set - 1) {
+            const Bitboard single = (pawns >> 8) & ~occupied;
+            for (Bitboard set = single & empty & targets; set; set &= set - 1) {
                 const int to = BitScan(set);
                 AddPawnMove(list, to + 8, to, NoPiece, lastRank);
             }
@@ -283,12 +331,16 @@ template <int side> void GenerateFor(const Board& board, MoveList& list) {
         }
     }
 
+    // A king gives no check of its own: only one that uncovers a slider's check moves here.
+    if (quietChecks && !(SquareBit[king] & reach.uncover))
+        return;
     // King destinations are tested with the king still on its square; behindMask removes
     // the one square that occupancy shows wrongly as safe.
-    const Bitboard enemyKing = board.pieces[King] & enemy;
-    const Bitboard knights   = board.pieces[Knight] & enemy;
-    const bool anySliders    = (diagonal | straight) != 0;
-    for (Bitboard set = KingAttacks[king] & ~own & ~check.blockMask & ~check.behindMask; set;
+    const Bitboard enemyKing   = board.pieces[King] & enemy;
+    const Bitboard knights     = board.pieces[Knight] & enemy;
+    const bool anySliders      = (diagonal | straight) != 0;
+    const Bitboard kingTargets = quietChecks ? ~occupied : ~own;
+    for (Bitboard set = KingAttacks[king] & kingTargets & ~check.blockMask & ~check.behindMask; set;
          set &= set - 1) {
         const int to = BitScan(set);
         if ((PawnAttacks[side][to] & enemyPawns) || (KnightAttacks[to] & knights) ||
@@ -357,14 +409,17 @@ bool QuietMoveGivesCheck(const Board& board, Move move) {
 
 void GenerateLegalMoves(const Board& board, MoveList& list) {
     if (board.sideToMove == White)
-        GenerateFor<White>(board, list);
+        GenerateFor<White, false>(board, list);
     else
-        GenerateFor<Black>(board, list);
+        GenerateFor<Black, false>(board, list);
 }
 
 void GenerateQuietChecks(Board& board, MoveList& list) {
     MoveList legal;
-    GenerateLegalMoves(board, legal);
+    if (board.sideToMove == White)
+        GenerateFor<White, true>(board, legal);
+    else
+        GenerateFor<Black, true>(board, legal);
     const int mover = board.sideToMove;
     for (std::uint32_t i = 0; i < legal.count; ++i) {
         const Move move = legal.moves[i];

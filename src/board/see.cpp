@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "board/occupancy.h"
 #include "board/tables.h"
 
 namespace tarvo {
@@ -16,11 +15,10 @@ int StaticExchange(const Board& board, Move move) {
     const int side = board.sideToMove;
 
     // The mover is lifted first, so a piece behind it on a line through `to` joins at once.
-    Occupancy occupancy = OccupancyOf(board);
-    LiftSquare(occupancy, from);
+    Bitboard occupied = board.occupied & ~SquareBit[from];
     // The pawn taken en passant leaves its square too, opening the file behind it.
     if (move & EnPassantFlag)
-        LiftSquare(occupancy, side == White ? to - 8 : to + 8);
+        occupied &= ~SquareBit[side == White ? to - 8 : to + 8];
 
     const Bitboard diagonalSliders = board.pieces[Bishop] | board.pieces[Queen];
     const Bitboard straightSliders = board.pieces[Rook] | board.pieces[Queen];
@@ -28,9 +26,9 @@ int StaticExchange(const Board& board, Move move) {
                          (PawnAttacks[White][to] & board.pieces[Pawn] & board.colour[Black]) |
                          (KnightAttacks[to] & board.pieces[Knight]) |
                          (KingAttacks[to] & board.pieces[King]) |
-                         (BishopAttacksFrom(occupancy, to) & diagonalSliders) |
-                         (RookAttacksFrom(occupancy, to) & straightSliders);
-    attackers &= occupancy.occupied;
+                         (BishopAttacksFrom(occupied, to) & diagonalSliders) |
+                         (RookAttacksFrom(occupied, to) & straightSliders);
+    attackers &= occupied;
 
     // One entry per capture plus the closing entry of an illegal king capture: never more
     // than the squares of the board, whatever position the board holds.
@@ -52,14 +50,14 @@ int StaticExchange(const Board& board, Move move) {
         int type            = Pawn;
         while (!(mine & board.pieces[type]))
             ++type;
-        LiftSquare(occupancy, BitScan(mine & board.pieces[type]));
+        occupied &= ~SquareBit[BitScan(mine & board.pieces[type])];
         if (type == Pawn || type == Bishop || type == Queen)
-            attackers |= BishopAttacksFrom(occupancy, to) & diagonalSliders;
+            attackers |= BishopAttacksFrom(occupied, to) & diagonalSliders;
         if (type == Rook || type == Queen)
-            attackers |= RookAttacksFrom(occupancy, to) & straightSliders;
+            attackers |= RookAttacksFrom(occupied, to) & straightSliders;
         ++count;
         gain[count] = onTarget - gain[count - 1];
-        attackers &= occupancy.occupied;
+        attackers &= occupied;
         // A pawn recapturing on the last rank is still counted as a pawn.
         onTarget = ExchangeValue[type];
         toMove ^= 1;

@@ -49,13 +49,30 @@ inline void AddKnightMoves(const Board& board, MoveList& list, Bitboard targets,
 } // namespace
 
 void AddKingMoves(const Board& board, MoveList& list, Bitboard targets) {
-    const int side = board.sideToMove;
-    const int from = board.kingSquare[side];
-    for (Bitboard destinations = KingAttacks[from] & targets; destinations;
-         destinations &= destinations - 1) {
+    const int side        = board.sideToMove;
+    const int from        = board.kingSquare[side];
+    Bitboard destinations = KingAttacks[from] & targets;
+    if (!destinations)
+        return;
+    // The attack test of each destination, split: the squares the enemy's pawns, knights and
+    // king attack go at once, and only what is left asks about sliders.
+    const Bitboard enemy = board.colour[side ^ 1];
+    const Bitboard pawns = board.pieces[Pawn] & enemy;
+    Bitboard attacked    = KingAttacks[board.kingSquare[side ^ 1]];
+    if (side == White)
+        attacked |= ((pawns & ~FileH) >> 7) | ((pawns & ~FileA) >> 9);
+    else
+        attacked |= ((pawns & ~FileA) << 7) | ((pawns & ~FileH) << 9);
+    for (Bitboard knights = board.pieces[Knight] & enemy; knights; knights &= knights - 1)
+        attacked |= KnightAttacks[BitScan(knights)];
+    const Bitboard queens   = board.pieces[Queen];
+    const Bitboard diagonal = (board.pieces[Bishop] | queens) & enemy;
+    const Bitboard straight = (board.pieces[Rook] | queens) & enemy;
+    for (destinations &= ~attacked; destinations; destinations &= destinations - 1) {
         const int to = BitScan(destinations);
-        if (!IsSquareAttacked(board, side ^ 1, to))
-            Append(list, MakeMoveWord(from, to, King, board.squares[to]));
+        if ((BishopAttacksFrom(board, to) & diagonal) || (RookAttacksFrom(board, to) & straight))
+            continue;
+        Append(list, MakeMoveWord(from, to, King, board.squares[to]));
     }
 }
 

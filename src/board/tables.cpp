@@ -12,64 +12,34 @@ PairTable BehindSquare;
 
 namespace {
 
-enum class Line { Rank, File, AntiDiag, Diag };
-
-// Whether `target`, a square on the `line` through `square`, is marked occupied by `index`.
-// Only the line's inner squares have index bits; a diagonal square counts when its rotated
-// position falls inside the 6-bit window that starts at the square's shift.
-bool IsMarked(Line line, int square, int target, int index) {
-    int offset = -1;
-    switch (line) {
-    case Line::Rank:
-        offset = (target & 7) - 1;
-        break;
-    case Line::File:
-        offset = 6 - (target >> 3);
-        break;
-    case Line::AntiDiag:
-        offset = BitScan(AntiDiagRotBit[target]) - AntiDiagShift[square];
-        break;
-    case Line::Diag:
-        offset = BitScan(DiagRotBit[target]) - DiagShift[square];
-        break;
-    }
-    return offset >= 0 && offset < 6 && (index >> offset) & 1;
-}
-
-// Walks both directions of `line` from `square`, each up to and including the first square
-// the index marks as occupied.
-Bitboard WalkLine(Line line, int square, int index) {
-    int steps[2][2] = {};
-    switch (line) {
-    case Line::AntiDiag:
-        steps[0][0] = 1, steps[0][1] = -1;
-        break;
-    case Line::Diag:
-        steps[0][0] = 1, steps[0][1] = 1;
-        break;
-    case Line::Rank:
-        steps[0][0] = 1;
-        break;
-    case Line::File:
-        steps[0][1] = 1;
-        break;
-    }
-    steps[1][0]  = -steps[0][0];
-    steps[1][1]  = -steps[0][1];
+// The squares reached from `square` along the direction (fileStep, rankStep) and its opposite,
+// each up to and including the first square of `blockers`.
+Bitboard WalkLine(int square, int fileStep, int rankStep, Bitboard blockers) {
     Bitboard set = 0;
-    for (const auto& step : steps) {
-        int file = (square & 7) + step[0];
-        int rank = (square >> 3) + step[1];
+    for (const int sign : {1, -1}) {
+        int file = (square & 7) + sign * fileStep;
+        int rank = (square >> 3) + sign * rankStep;
         while (file >= 0 && file < 8 && rank >= 0 && rank < 8) {
             const int target = 8 * rank + file;
             set |= SquareBit[target];
-            if (IsMarked(line, square, target, index))
+            if (blockers & SquareBit[target])
                 break;
-            file += step[0];
-            rank += step[1];
+            file += sign * fileStep;
+            rank += sign * rankStep;
         }
     }
     return set;
+}
+
+// Fills one line's row of `table` for `square`: every occupancy of the inner squares `inner`
+// through the index function the lookups use.
+void FillLine(PairTable& table, int square, Bitboard inner, int fileStep, int rankStep,
+              int (*index)(Bitboard, int)) {
+    Bitboard subset = 0;
+    do {
+        table[square][index(subset, square)] = WalkLine(square, fileStep, rankStep, subset);
+        subset                               = (subset - inner) & inner;
+    } while (subset != 0);
 }
 
 // Sliding attacks from `from` (straight or diagonal lines) with only `blocker` occupied.
@@ -95,12 +65,11 @@ Bitboard SlideWithOnly(int from, int blocker, bool straight) {
 
 void InitTables() {
     for (int square = 0; square < 64; ++square) {
-        for (int index = 0; index < 64; ++index) {
-            AntiDiagAttacks[square][index] = WalkLine(Line::AntiDiag, square, index);
-            DiagAttacks[square][index]     = WalkLine(Line::Diag, square, index);
-            RankAttacks[square][index]     = WalkLine(Line::Rank, square, index);
-            FileAttacks[square][index]     = WalkLine(Line::File, square, index);
-        }
+        FillLine(RankAttacks, square, (0xffULL << (square & 56)) & 0x7e7e7e7e7e7e7e7eULL, 1, 0,
+                 RankIndex);
+        FillLine(FileAttacks, square, InnerFile[square], 0, 1, FileIndex);
+        FillLine(DiagAttacks, square, InnerDiag[square], 1, 1, DiagIndex);
+        FillLine(AntiDiagAttacks, square, InnerAntiDiag[square], 1, -1, AntiDiagIndex);
     }
 
     for (int a = 0; a < 64; ++a) {

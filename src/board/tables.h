@@ -1,15 +1,18 @@
 #pragma once
 // Precomputed attack tables, square-pair tables, pawn masks, Zobrist keys, the bit scan and the
-// attack test. Sliding attacks use rotated occupancy boards: every rank, file and diagonal sits
-// on consecutive bits of one of the Board's four occupancy words, so the inner squares of a
-// line read as a 6-bit index with one shift and one mask, and the attack set is a table load.
-// Small tables are built at compile time; the seven 64x64 tables are filled by InitTables(),
-// which the program calls once before any position is set up.
+// attack test. Sliding attacks are read per line (rank, file, two diagonals): the occupancy of
+// the line's inner squares, gathered from the board's one occupancy word into a 6-bit index,
+// selects the attack set, so make and unmake keep no other occupancy up to date. Small tables
+// are built at compile time; the seven 64x64 tables are filled by InitTables(), which the
+// program calls once before any position is set up.
 
 #include "board/types.h"
 
 #include <array>
 #include <cstdint>
+#if defined(__BMI2__)
+#include <immintrin.h>
+#endif
 
 namespace tarvo {
 
@@ -76,30 +79,6 @@ inline constexpr SquareTable SquareBit = [] {
     SquareTable table{};
     for (int square = 0; square < 64; ++square)
         table[square] = tables_detail::Bit(square);
-    return table;
-}();
-
-// FileRotBit[s]: the bit of square s in the occupiedFiles layout (bit 8*file + 7 - rank).
-inline constexpr SquareTable FileRotBit = [] {
-    SquareTable table{};
-    for (int square = 0; square < 64; ++square)
-        table[square] = tables_detail::Bit(8 * (square & 7) + 7 - (square >> 3));
-    return table;
-}();
-
-// AntiDiagRotBit[s]: the bit of square s in the occupiedAntiDiag layout.
-inline constexpr SquareTable AntiDiagRotBit = [] {
-    SquareTable table{};
-    for (int square = 0; square < 64; ++square)
-        table[square] = tables_detail::Bit((8 * ((square >> 3) + 1) + 9 * (square & 7)) & 63);
-    return table;
-}();
-
-// DiagRotBit[s]: the bit of square s in the occupiedDiag layout.
-inline constexpr SquareTable DiagRotBit = [] {
-    SquareTable table{};
-    for (int square = 0; square < 64; ++square)
-        table[square] = tables_detail::Bit((8 * (square >> 3) - 7 * (square & 7)) & 63);
     return table;
 }();
 
@@ -223,29 +202,72 @@ inline constexpr std::array<std::uint8_t, 256> PopCount8 = [] {
     return table;
 }();
 
-// AntiDiagShift[s]: first bit of the 6-bit window of the a8-h1 diagonal through s in
-// occupiedAntiDiag. h8's diagonal is h8 alone and gets 64, so lookups take it modulo 64.
-inline constexpr std::array<int, 64> AntiDiagShift = [] {
-    std::array<int, 64> table{};
-    for (int square = 0; square < 64; ++square) {
-        const int d   = (square >> 3) + (square & 7);
-        table[square] = d <= 6 ? 8 * (d + 1) + 1 : 9 * (d - 7) + 1;
-    }
+// Inner squares of the lines through s, the line's two end squares left out (nothing lies
+// beyond them to block): InnerFile along the file, InnerDiag along the a1-h8 diagonal,
+// InnerAntiDiag along the a8-h1 diagonal. The rank's inner squares are files b to g.
+inline constexpr SquareTable InnerFile = [] {
+    SquareTable table{};
+    for (int square = 0; square < 64; ++square)
+        table[square] = FileMask[square & 7] & 0x00ffffffffffff00ULL;
+    return table;
+}();
+inline constexpr SquareTable InnerDiag = [] {
+    SquareTable table{};
+    constexpr int up[1][2] = {{1, 1}}, down[1][2] = {{-1, -1}};
+    for (int square = 0; square < 64; ++square)
+        table[square] = (tables_detail::RaysFrom(square, up, 1) |
+                         tables_detail::RaysFrom(square, down, 1) | tables_detail::Bit(square)) &
+                        0x007e7e7e7e7e7e00ULL;
+    return table;
+}();
+inline constexpr SquareTable InnerAntiDiag = [] {
+    SquareTable table{};
+    constexpr int up[1][2] = {{-1, 1}}, down[1][2] = {{1, -1}};
+    for (int square = 0; square < 64; ++square)
+        table[square] = (tables_detail::RaysFrom(square, up, 1) |
+                         tables_detail::RaysFrom(square, down, 1) | tables_detail::Bit(square)) &
+                        0x007e7e7e7e7e7e00ULL;
     return table;
 }();
 
-// DiagShift[s]: first bit of the 6-bit window of the a1-h8 diagonal through s in occupiedDiag.
-inline constexpr std::array<int, 64> DiagShift = [] {
-    std::array<int, 64> table{};
-    for (int square = 0; square < 64; ++square) {
-        const int e   = (square & 7) - (square >> 3);
-        table[square] = e <= 0 ? 1 - 8 * e : 65 - 7 * e;
-    }
-    return table;
-}();
+// The 6-bit index of a line's inner occupancy. Built for a processor with a fast bit-extract
+// instruction, it gathers the inner squares' bits with it; otherwise a multiplication gathers
+// them into the top six bits, a different but equally unique numbering (InitTables fills the
+// tables through these same functions, so either way an entry matches its index). Early
+// processors of one maker have the instruction but run it slowly, so they take the product.
+// A rank's squares are consecutive bits already: a shift and a mask read them.
+inline int RankIndex(Bitboard occupied, int square) {
+    return static_cast<int>((occupied >> ((square & 56) + 1)) & 63);
+}
+#if defined(__BMI2__) && !defined(__znver1) && !defined(__znver2)
+inline int FileIndex(Bitboard occupied, int square) {
+    return static_cast<int>(_pext_u64(occupied, InnerFile[square]));
+}
+inline int DiagIndex(Bitboard occupied, int square) {
+    return static_cast<int>(_pext_u64(occupied, InnerDiag[square]));
+}
+inline int AntiDiagIndex(Bitboard occupied, int square) {
+    return static_cast<int>(_pext_u64(occupied, InnerAntiDiag[square]));
+}
+#else
+// The file is shifted onto file a; the c2-h7 diagonal as multiplier sends rank 7 to bit 58 and
+// rank 2 to bit 63, and no two partial products share a bit, so nothing carries.
+inline int FileIndex(Bitboard occupied, int square) {
+    return static_cast<int>(
+        (((occupied >> (square & 7)) & 0x0001010101010100ULL) * 0x0080402010080400ULL) >> 58);
+}
+// A diagonal has one square per file; the b-file as multiplier stacks them onto rank 8, files b
+// to g at bits 58 to 63, again without carries.
+inline int DiagIndex(Bitboard occupied, int square) {
+    return static_cast<int>(((occupied & InnerDiag[square]) * 0x0202020202020202ULL) >> 58);
+}
+inline int AntiDiagIndex(Bitboard occupied, int square) {
+    return static_cast<int>(((occupied & InnerAntiDiag[square]) * 0x0202020202020202ULL) >> 58);
+}
+#endif
 
-// Sliding attacks [square][6-bit occupancy of the line's inner squares]: the squares reached
-// in both directions up to and including the first occupied one; pieces of either colour block.
+// Sliding attacks [square][RankIndex and the like]: the squares reached along the line in
+// both directions up to and including the first occupied one; pieces of either colour block.
 extern PairTable RankAttacks;
 extern PairTable FileAttacks;
 extern PairTable AntiDiagAttacks;
@@ -308,28 +330,49 @@ constexpr int BitScan(Bitboard set) {
     return BitScanTable[((set & (0 - set)) * BitScanMagic) >> 58];
 }
 
-// Sliding attacks from `square` with the board's occupancy. Both colours block; callers remove
-// their own pieces where they want moves.
+// Sliding attacks from `square` with the given occupancy, or the board's. Both colours block;
+// callers remove their own pieces where they want moves.
+inline Bitboard RankAttacksFrom(Bitboard occupied, int square) {
+    return RankAttacks[square][RankIndex(occupied, square)];
+}
+inline Bitboard FileAttacksFrom(Bitboard occupied, int square) {
+    return FileAttacks[square][FileIndex(occupied, square)];
+}
+inline Bitboard AntiDiagAttacksFrom(Bitboard occupied, int square) {
+    return AntiDiagAttacks[square][AntiDiagIndex(occupied, square)];
+}
+inline Bitboard DiagAttacksFrom(Bitboard occupied, int square) {
+    return DiagAttacks[square][DiagIndex(occupied, square)];
+}
+inline Bitboard BishopAttacksFrom(Bitboard occupied, int square) {
+    return AntiDiagAttacksFrom(occupied, square) | DiagAttacksFrom(occupied, square);
+}
+inline Bitboard RookAttacksFrom(Bitboard occupied, int square) {
+    return RankAttacksFrom(occupied, square) | FileAttacksFrom(occupied, square);
+}
+inline Bitboard QueenAttacksFrom(Bitboard occupied, int square) {
+    return BishopAttacksFrom(occupied, square) | RookAttacksFrom(occupied, square);
+}
 inline Bitboard RankAttacksFrom(const Board& board, int square) {
-    return RankAttacks[square][(board.occupied >> ((square & 56) + 1)) & 63];
+    return RankAttacksFrom(board.occupied, square);
 }
 inline Bitboard FileAttacksFrom(const Board& board, int square) {
-    return FileAttacks[square][(board.occupiedFiles >> (((square & 7) << 3) + 1)) & 63];
+    return FileAttacksFrom(board.occupied, square);
 }
 inline Bitboard AntiDiagAttacksFrom(const Board& board, int square) {
-    return AntiDiagAttacks[square][(board.occupiedAntiDiag >> (AntiDiagShift[square] & 63)) & 63];
+    return AntiDiagAttacksFrom(board.occupied, square);
 }
 inline Bitboard DiagAttacksFrom(const Board& board, int square) {
-    return DiagAttacks[square][(board.occupiedDiag >> DiagShift[square]) & 63];
+    return DiagAttacksFrom(board.occupied, square);
 }
 inline Bitboard BishopAttacksFrom(const Board& board, int square) {
-    return AntiDiagAttacksFrom(board, square) | DiagAttacksFrom(board, square);
+    return BishopAttacksFrom(board.occupied, square);
 }
 inline Bitboard RookAttacksFrom(const Board& board, int square) {
-    return RankAttacksFrom(board, square) | FileAttacksFrom(board, square);
+    return RookAttacksFrom(board.occupied, square);
 }
 inline Bitboard QueenAttacksFrom(const Board& board, int square) {
-    return BishopAttacksFrom(board, square) | RookAttacksFrom(board, square);
+    return QueenAttacksFrom(board.occupied, square);
 }
 
 // Whether a piece of `byColour` attacks `square`. Pieces of both colours block lines,

@@ -1,6 +1,5 @@
 #pragma once
-// The engine's shared position and move types: the board with its bitboards and rotated
-// occupancy boards, the 32-bit move word, the fixed-size move list and the undo record.
+// The engine's shared position and move types: the board with its bitboards, the 32-bit move word, the fixed-size move list and the undo record.
 // Everything is a plain value: a Board owns no heap memory and is copied with `=`.
 
 #include <array>
@@ -114,9 +113,6 @@ struct Board {
     std::uint16_t fullmoveNumber; // from the FEN; the position command counts the moves it plays
     std::array<Bitboard, 8> pieces; // by piece type, both colours; entries 0 and 7 stay empty
     Bitboard occupied;
-    Bitboard occupiedFiles;    // rotated: bit 8*file + (7 - rank)
-    Bitboard occupiedAntiDiag; // rotated: bit (8*(rank+1) + 9*file) mod 64
-    Bitboard occupiedDiag;     // rotated: bit (8*rank - 7*file) mod 64
     std::array<Bitboard, 2> colour;
     std::uint64_t hashKey;
     CastlingSetup castlingSetup;

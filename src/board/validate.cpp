@@ -11,13 +11,12 @@ namespace {
 // Whether the king of `side` would be safe on `to` after leaving `from`: lines through `from`
 // are opened, so stepping back along a checking line is caught.
 bool IsKingStepSafe(const Board& board, int side, int from, int to) {
-    const Bitboard enemy = board.colour[side ^ 1];
-    Occupancy occupancy  = OccupancyOf(board);
-    LiftSquare(occupancy, from);
-    const Bitboard queens = board.pieces[Queen];
-    if (BishopAttacksFrom(occupancy, to) & (board.pieces[Bishop] | queens) & enemy)
+    const Bitboard enemy    = board.colour[side ^ 1];
+    const Bitboard occupied = board.occupied & ~SquareBit[from];
+    const Bitboard queens   = board.pieces[Queen];
+    if (BishopAttacksFrom(occupied, to) & (board.pieces[Bishop] | queens) & enemy)
         return false;
-    if (RookAttacksFrom(occupancy, to) & (board.pieces[Rook] | queens) & enemy)
+    if (RookAttacksFrom(occupied, to) & (board.pieces[Rook] | queens) & enemy)
         return false;
     if (PawnAttacks[side][to] & board.pieces[Pawn] & enemy)
         return false;

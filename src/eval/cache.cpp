@@ -1,10 +1,16 @@
 #include "eval/cache.h"
 
+#include <cstdint>
+
 #include "eval/evaluate.h"
 #include "eval/geometry.h"
 
 namespace tarvo {
 namespace {
+
+constexpr std::uint64_t ScorePart = 0xffff;
+constexpr std::uint64_t KeyPart   = ~ScorePart;
+constexpr EvalCacheEntry EmptyScoreEntry = KeyPart;
 
 // Index of a pawn structure: the two sets mixed by odd multipliers, the high bits kept.
 std::uint32_t PawnSlot(Bitboard white, Bitboard black) {
@@ -17,10 +23,9 @@ const PawnStructure& CachedPawns(const Board& board, EvalCache& cache) {
     const Bitboard white  = board.pieces[Pawn] & board.colour[White];
     const Bitboard black  = board.pieces[Pawn] & board.colour[Black];
     PawnCacheEntry& entry = cache.pawns[PawnSlot(white, black)];
-    if (entry.filled == 0 || entry.pawns[White] != white || entry.pawns[Black] != black) {
+    if (entry.pawns[White] != white || entry.pawns[Black] != black) {
         AnalysePawns(white, black, entry.structure);
-        entry.pawns  = {white, black};
-        entry.filled = 1;
+        entry.pawns = {white, black};
     }
     return entry.structure;
 }
@@ -28,20 +33,22 @@ const PawnStructure& CachedPawns(const Board& board, EvalCache& cache) {
 } // namespace
 
 void ClearEvalCache(EvalCache& cache) {
+    // The one word the lookup refuses: a key whose high bits are all set simply misses.
     for (EvalCacheEntry& entry : cache.scores)
-        entry = EvalCacheEntry{};
+        entry = EmptyScoreEntry;
     for (PawnCacheEntry& entry : cache.pawns)
-        entry.filled = 0;
+        entry.pawns = {~Bitboard{0}, 0};
 }
 
 int Evaluate(const Board& board, EvalCache& cache) {
     EvalCacheEntry& entry = cache.scores[board.hashKey & (EvalCacheEntries - 1)];
-    if (entry.filled != 0 && entry.key == board.hashKey)
-        return entry.score;
+    if (((entry ^ board.hashKey) & KeyPart) == 0 && entry != EmptyScoreEntry)
+        return static_cast<std::int16_t>(entry & ScorePart);
     EvalBreakdown breakdown;
     ComputeEvalBreakdown(board, CachedPawns(board, cache), breakdown);
     const int score = ColourSign(board.sideToMove) * WhiteScore(breakdown);
-    entry           = EvalCacheEntry{board.hashKey, score, 1};
+    if (score >= INT16_MIN && score <= INT16_MAX)
+        entry = (board.hashKey & KeyPart) | static_cast<std::uint16_t>(score);
     return score;
 }
 

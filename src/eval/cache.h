@@ -2,8 +2,10 @@
 // Caches in front of the evaluation: scores by position key, and pawn structures by the two pawn
 // sets. They are one plain record of fixed size that the caller owns (each search keeps its own),
 // so nothing is allocated or shared while a search runs. A pawn entry stores both pawn sets
-// whole, so it can never answer for another structure; a score entry trusts the 64-bit key as
-// the transposition table does.
+// whole, so it can never answer for another structure. A score entry is one word: the key's high
+// 48 bits with the score in the low 16, so that twice as many fit in the same memory; with the
+// slot's own 14 bits it checks 62 bits of the key, which it trusts as the transposition table
+// trusts its keys.
 
 #include <array>
 #include <cstdint>
@@ -13,24 +15,22 @@
 
 namespace tarvo {
 
-inline constexpr int EvalCacheEntries = 1 << 13;
+inline constexpr int EvalCacheEntries = 1 << 14;
 inline constexpr int PawnCacheEntries = 1 << 11;
 
-struct EvalCacheEntry {
-    std::uint64_t key;
-    std::int32_t score; // side to move's view
-    std::uint32_t filled;
-};
+// (key & ~0xffff) | score as 16 bits, side to move's view.
+using EvalCacheEntry = std::uint64_t;
 
+// One 64-byte line. An empty entry holds a White pawn on every square, which no board has.
 struct PawnCacheEntry {
-    std::array<Bitboard, 2> pawns; // by colour; an entry with filled == 0 holds nothing
+    std::array<Bitboard, 2> pawns; // by colour
     PawnStructure structure;
-    std::uint32_t filled;
 };
+static_assert(sizeof(PawnCacheEntry) == 64);
 
 struct EvalCache {
     std::array<EvalCacheEntry, EvalCacheEntries> scores;
-    std::array<PawnCacheEntry, PawnCacheEntries> pawns;
+    alignas(64) std::array<PawnCacheEntry, PawnCacheEntries> pawns;
 };
 
 void ClearEvalCache(EvalCache& cache);

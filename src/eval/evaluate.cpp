@@ -12,19 +12,7 @@ namespace tarvo {
 namespace {
 
 // Square tables: entry s is read by a Black piece on s, entry s ^ 56 by a White one.
-// The pawn table leaves the g- and h-files at 0 so that the castled king's pawns stay at home.
 // clang-format off
-constexpr std::array<int, 64> PawnSquareTable = {
-      0,   0,   0,   0,   0,   0,   0,   0,
-      0,   0,   0,   0,   0,   0,   0,   0,
-      4,   5,   8,  15,  15,   8,   0,   0,
-      3,   4,   7,  10,  10,   7,   0,   0,
-      2,   3,   4,   5,   5,   5,   0,   0,
-      1,   2,   3, -10,  -5,   3,   0,   0,
-      0,   0,   0, -25, -25,   8,   0,   0,
-      0,   0,   0,   0,   0,   0,   0,   0,
-};
-
 constexpr std::array<int, 64> KnightSquareTable = {
     -30, -20, -20, -20, -10, -10, -10, -10,
     -10,   0,   0,   0,   0,   0,   0, -10,
@@ -49,14 +37,12 @@ constexpr std::array<int, 64> KingEndgameTable = {
 };
 // clang-format on
 
-constexpr int PawnValue   = 100;
 constexpr int KnightValue = 310;
 
-int MaterialAndSquares(const Board& board, int colour, int stage) {
+// The pawns' share comes from the pawn analysis.
+int MaterialAndSquares(const Board& board, const PawnSide& pawns, int colour, int stage) {
     const Bitboard own = board.colour[colour];
-    int score          = 0;
-    for (Bitboard set = board.pieces[Pawn] & own; set != 0; set &= set - 1)
-        score += PawnValue + PawnSquareTable[TableIndex(colour, BitScan(set))];
+    int score          = pawns.material;
     for (Bitboard set = board.pieces[Knight] & own; set != 0; set &= set - 1)
         score += KnightValue + KnightSquareTable[TableIndex(colour, BitScan(set))];
     if (stage == Endgame)
@@ -91,7 +77,7 @@ void ComputeEvalBreakdown(const Board& board, const PawnStructure& pawns,
         const int g            = stage[colour];
         const int enemy        = colour ^ 1;
         const Bitboard knights = board.pieces[Knight] & board.colour[colour];
-        terms[TermMaterial][colour] = MaterialAndSquares(board, colour, g);
+        terms[TermMaterial][colour] = MaterialAndSquares(board, pawns.side[colour], colour, g);
         terms[TermOutposts][colour] = EvalKnightOutposts(board, colour, knights);
         terms[TermPawns][colour]    = ScorePawns(board, pawns.side[colour], colour, g);
         terms[TermRooks][colour]    = EvalRooks(board, colour, g, zone[enemy], attackers[enemy]);
@@ -100,7 +86,8 @@ void ComputeEvalBreakdown(const Board& board, const PawnStructure& pawns,
     }
     for (int colour = White; colour <= Black; ++colour)
         terms[TermKingSafety][colour] =
-            EvalKingSafety(board, colour, stage[colour], attackers[colour]);
+            EvalKingSafety(board, colour, stage[colour], pawns.side[colour].shelter, zone[colour],
+                           attackers[colour]);
 }
 
 void ComputeEvalBreakdown(const Board& board, EvalBreakdown& breakdown) {

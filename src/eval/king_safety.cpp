@@ -9,10 +9,11 @@
 namespace tarvo {
 namespace {
 
-// [file of the king]: the centre file of the three shelter files, the same for both colours. A king
-// on a, b or c is sheltered by files a to c, one on f, g or h by files e to g, so the centre file
-// always has both neighbours on the board.
-constexpr std::array<int, 8> ShelterCentreFile = {1, 1, 1, 3, 4, 5, 5, 5};
+// [file of the king]: the group of its shelter files. A king on a, b or c is sheltered by files a
+// to c, one on f, g or h by files e to g, so the centre file always has both neighbours.
+constexpr std::array<int, 8> ShelterGroup = {0, 0, 0, 1, 2, 3, 3, 3};
+// [group]: the centre file of its three files.
+constexpr std::array<int, ShelterGroups> ShelterCentreFile = {1, 3, 4, 5};
 
 // Stage weight W; the term is 0 in the endgame.
 constexpr std::array<int, 3> StageWeight = {8, 4, 0};
@@ -27,65 +28,87 @@ inline int CountOnRank(Bitboard set, int rank, int fileBits) {
     return PopCount8[RankByte(set, rank) & fileBits];
 }
 
-} // namespace
-
-Bitboard KingZone(const Board& board, int colour, int stage) {
-    if (stage == Endgame)
-        return 0;
-    const int sign              = ColourSign(colour);
-    const int king              = board.kingSquare[colour];
-    const int centreFile        = ShelterCentreFile[FileOf(king)];
-    const Bitboard shelterFiles = FileMask[centreFile] | AdjacentFilesMask[centreFile];
-    const Bitboard ownPawns     = board.pieces[Pawn] & board.colour[colour];
-    // The king's neighbours, the own shelter pawns next to the square in front of it, and on an
-    // edge file the neighbours of the square beside it.
-    Bitboard zone = KingAttacks[king];
-    if (RelativeRank(colour, king) != 7)
-        zone |= KingAttacks[king + 8 * sign] & ownPawns & shelterFiles;
-    if (FileOf(king) == 0)
-        zone |= KingAttacks[king + 1];
-    else if (FileOf(king) == 7)
-        zone |= KingAttacks[king - 1];
-    return zone;
+constexpr Bitboard ShelterFiles(int centreFile) {
+    return FileMask[centreFile] | AdjacentFilesMask[centreFile];
 }
 
-int EvalKingSafety(const Board& board, int colour, int stage, ZoneAttackers attackers) {
-    if (stage == Endgame)
-        return 0;
-    const int weight      = StageWeight[stage];
-    const int sign        = ColourSign(colour);
-    const int enemyColour = colour ^ 1;
-    const int king        = board.kingSquare[colour];
+// ZoneAround[k]: the king's neighbours, and on an edge file those of the square beside it.
+constexpr std::array<Bitboard, 64> ZoneAround = [] {
+    std::array<Bitboard, 64> table{};
+    for (int king = 0; king < 64; ++king) {
+        table[king] = KingAttacks[king];
+        if (FileOf(king) == 0)
+            table[king] |= KingAttacks[king + 1];
+        else if (FileOf(king) == 7)
+            table[king] |= KingAttacks[king - 1];
+    }
+    return table;
+}();
 
-    const Bitboard allPawns   = board.pieces[Pawn];
-    const Bitboard ownPawns   = allPawns & board.colour[colour];
-    const Bitboard enemyPawns = allPawns & board.colour[enemyColour];
+// ZoneAhead[c][k]: the neighbours of the square in front of c's king on its shelter files,
+// which join the zone where c's own pawns stand; empty on the last rank.
+constexpr std::array<std::array<Bitboard, 64>, 2> ZoneAhead = [] {
+    std::array<std::array<Bitboard, 64>, 2> table{};
+    for (int colour = White; colour <= Black; ++colour)
+        for (int king = 0; king < 64; ++king)
+            if (RelativeRank(colour, king) != 7)
+                table[colour][king] = KingAttacks[king + 8 * ColourSign(colour)] &
+                                      ShelterFiles(ShelterCentreFile[ShelterGroup[FileOf(king)]]);
+    return table;
+}();
 
-    const int centreFile    = ShelterCentreFile[FileOf(king)];
-    const int centreBits    = 1 << centreFile;
-    const int sideBits      = (1 << (centreFile - 1)) | (1 << (centreFile + 1));
-    const int shelterBits   = centreBits | sideBits;
-    const Bitboard shelterFiles = FileMask[centreFile] | AdjacentFilesMask[centreFile];
+} // namespace
+
+void AnalyseShelters(Bitboard own, Bitboard enemy, int colour, ShelterTable& shelters) {
+    const int sign     = ColourSign(colour);
+    const Bitboard all = own | enemy;
     // Ranks one to four steps forward of the back rank.
     const int backRank = colour == White ? 0 : 7;
     const int r2       = backRank + sign;
     const int r3       = backRank + 2 * sign;
     const int r4       = backRank + 3 * sign;
     const int r5       = backRank + 4 * sign;
+    for (int group = 0; group < ShelterGroups; ++group) {
+        const int centreFile    = ShelterCentreFile[group];
+        const int centreBits    = 1 << centreFile;
+        const int sideBits      = (1 << (centreFile - 1)) | (1 << (centreFile + 1));
+        const int shelterBits   = centreBits | sideBits;
+        const int raw = 7 * CountOnRank(all, r2, centreBits) + 6 * CountOnRank(own, r3, centreBits) +
+                        2 * CountOnRank(own, r4, centreBits) + 4 * CountOnRank(own, r2, sideBits) +
+                        2 * CountOnRank(own, r3, sideBits) + 2 * CountOnRank(own, r4, sideBits) -
+                        4 * CountOnRank(enemy, r3, shelterBits) -
+                        3 * CountOnRank(enemy, r4, shelterBits) -
+                        1 * CountOnRank(enemy, r5, shelterBits);
+        KingShelter& shelter = shelters[group];
+        shelter.raw          = static_cast<std::int8_t>(raw);
+        const int enemyPawns = CountBits(enemy & ShelterFiles(centreFile));
+        shelter.missingEnemies = enemyPawns < 3 ? 3 - enemyPawns : 0;
+        shelter.noSidePawns    = (own & AdjacentFilesMask[centreFile]) == 0;
+        shelter.noEscape       = CountOnRank(all, r2, shelterBits) >= 3;
+    }
+}
 
-    const int raw = 7 * CountOnRank(allPawns, r2, centreBits) +
-                    6 * CountOnRank(ownPawns, r3, centreBits) +
-                    2 * CountOnRank(ownPawns, r4, centreBits) +
-                    4 * CountOnRank(ownPawns, r2, sideBits) +
-                    2 * CountOnRank(ownPawns, r3, sideBits) +
-                    2 * CountOnRank(ownPawns, r4, sideBits) -
-                    4 * CountOnRank(enemyPawns, r3, shelterBits) -
-                    3 * CountOnRank(enemyPawns, r4, shelterBits) -
-                    1 * CountOnRank(enemyPawns, r5, shelterBits);
-    const int shelter = sign * weight * raw;
-    int score         = shelter;
+Bitboard KingZone(const Board& board, int colour, int stage) {
+    if (stage == Endgame)
+        return 0;
+    const int king          = board.kingSquare[colour];
+    const Bitboard ownPawns = board.pieces[Pawn] & board.colour[colour];
+    return ZoneAround[king] | (ZoneAhead[colour][king] & ownPawns);
+}
 
-    const Bitboard zone = KingZone(board, colour, stage);
+int EvalKingSafety(const Board& board, int colour, int stage, const ShelterTable& shelters,
+                   Bitboard zone, ZoneAttackers attackers) {
+    if (stage == Endgame)
+        return 0;
+    const int weight           = StageWeight[stage];
+    const int sign             = ColourSign(colour);
+    const int enemyColour      = colour ^ 1;
+    const int group            = ShelterGroup[FileOf(board.kingSquare[colour])];
+    const KingShelter& shelter = shelters[group];
+
+    const int shelterScore = sign * weight * shelter.raw;
+    int score              = shelterScore;
+
     for (Bitboard set = board.pieces[Knight] & board.colour[enemyColour]; set != 0;
          set &= set - 1) {
         if ((KnightAttacks[BitScan(set)] & zone) != 0) {
@@ -99,7 +122,7 @@ int EvalKingSafety(const Board& board, int colour, int stage, ZoneAttackers atta
 
     // A lone attacker against a very strong (or very weak) shelter is ignored. The shelter's
     // magnitude picks the row, whatever its sign.
-    const int magnitude = shelter < 0 ? -shelter : shelter;
+    const int magnitude = shelterScore < 0 ? -shelterScore : shelterScore;
     if (!(total < 2 && magnitude > 14 * weight)) {
         const int penalty = magnitude < 10 * weight ? total * (5 * heavy + 3 * minors)
                                                     : total * (3 * heavy + 2 * minors);
@@ -108,16 +131,14 @@ int EvalKingSafety(const Board& board, int colour, int stage, ZoneAttackers atta
 
     // Few enemy pawns on the shelter files leave them open for its rooks, unless its own king
     // lives on those files too.
-    if ((Bitboard{1} << board.kingSquare[enemyColour] & shelterFiles) == 0) {
-        const int enemyPawnCount = CountBits(enemyPawns & shelterFiles);
-        if (enemyPawnCount < 3)
-            score -= sign * 2 * weight * (3 - enemyPawnCount);
-    }
+    const Bitboard shelterFiles = ShelterFiles(ShelterCentreFile[group]);
+    if ((SquareBit[board.kingSquare[enemyColour]] & shelterFiles) == 0)
+        score -= sign * 2 * weight * shelter.missingEnemies;
 
-    if ((ownPawns & AdjacentFilesMask[centreFile]) == 0)
+    if (shelter.noSidePawns)
         score -= sign * 3 * weight;
 
-    if (CountOnRank(allPawns, r2, shelterBits) >= 3)
+    if (shelter.noEscape)
         score -= sign * NoEscapePenalty;
 
     return score;

@@ -8,8 +8,23 @@
 namespace tarvo {
 namespace {
 
-// Indexed [stage][relative rank of the pawn]; ranks 0 and 7 never hold a pawn.
+// Entry s is read by a Black pawn on s, entry s ^ 56 by a White one, on top of the base value.
+// The table leaves the g- and h-files at 0 so that the castled king's pawns stay at home.
 // clang-format off
+constexpr std::array<int, 64> PawnSquareTable = {
+      0,   0,   0,   0,   0,   0,   0,   0,
+      0,   0,   0,   0,   0,   0,   0,   0,
+      4,   5,   8,  15,  15,   8,   0,   0,
+      3,   4,   7,  10,  10,   7,   0,   0,
+      2,   3,   4,   5,   5,   5,   0,   0,
+      1,   2,   3, -10,  -5,   3,   0,   0,
+      0,   0,   0, -25, -25,   8,   0,   0,
+      0,   0,   0,   0,   0,   0,   0,   0,
+};
+
+constexpr int PawnValue = 100;
+
+// Indexed [stage][relative rank of the pawn]; ranks 0 and 7 never hold a pawn.
 constexpr std::array<std::array<int, 8>, 3> PassedPawnBonus = {{
     {0,  5,  5, 10, 30,  70, 120, 0},
     {0,  7,  7, 15, 40,  80, 130, 0},
@@ -40,11 +55,14 @@ namespace {
 void AnalyseSide(Bitboard own, Bitboard enemy, int colour, PawnSide& side) {
     const int sign       = ColourSign(colour);
     const Bitboard all   = own | enemy;
-    side                 = PawnSide{0, 0, static_cast<std::int16_t>(CountBits(own)), 0, 0};
+    side.passed          = 0;
+    side.count           = static_cast<std::int8_t>(CountBits(own));
     int structure        = 0;
     int connectedCount   = 0;
+    int material         = 0;
     for (Bitboard set = own; set != 0; set &= set - 1) {
         const int square = BitScan(set);
+        material += PawnValue + PawnSquareTable[TableIndex(colour, square)];
         const int file   = FileOf(square);
         const int rank   = RankOf(square);
         // A pawn on its first or last rank cannot stand there in a game; a set-up that puts one
@@ -60,8 +78,6 @@ void AnalyseSide(Bitboard own, Bitboard enemy, int colour, PawnSide& side) {
 
         if (passed) {
             side.passed |= SquareBit[square];
-            if (connected)
-                side.connectedPassed |= SquareBit[square];
         } else if (connected) {
             ++connectedCount;
         } else if ((PawnAttacks[colour][square] & enemy) == 0 && (fileAhead & all) == 0) {
@@ -72,8 +88,10 @@ void AnalyseSide(Bitboard own, Bitboard enemy, int colour, PawnSide& side) {
             structure += IsolatedPawnPenalty;
         }
     }
-    side.connected = static_cast<std::int16_t>(connectedCount);
+    side.connected = static_cast<std::int8_t>(connectedCount);
     side.structure = static_cast<std::int16_t>(structure);
+    side.material  = static_cast<std::int16_t>(material);
+    AnalyseShelters(own, enemy, colour, side.shelter);
 }
 
 } // namespace
@@ -87,6 +105,7 @@ int ScorePawns(const Board& board, const PawnSide& side, int colour, int stage) 
     const int enemyColour  = colour ^ 1;
     const int sign         = ColourSign(colour);
     const Bitboard blocker = board.colour[enemyColour];
+    const Bitboard own     = board.pieces[Pawn] & board.colour[colour];
     const int ownKing      = board.kingSquare[colour];
     const int enemyKing    = board.kingSquare[enemyColour];
 
@@ -99,7 +118,10 @@ int ScorePawns(const Board& board, const PawnSide& side, int colour, int stage) 
         const int frontRank    = RelativeRank(colour, front);
         score += frontRank * (5 * SquareDistance(enemyKing, front) -
                               4 * SquareDistance(ownKing, front));
-        score += (side.connectedPassed & SquareBit[square]) != 0
+        // Connected: a friendly pawn beside it or one rank behind, on an adjacent file.
+        const int rank                = RankOf(square);
+        const Bitboard besideOrBehind = RankMask[rank] | RankMask[rank - sign];
+        score += (own & AdjacentFilesMask[FileOf(square)] & besideOrBehind) != 0
                      ? ConnectedPassedPawnBonus[stage][relativeRank]
                      : PassedPawnBonus[stage][relativeRank];
         if ((blocker & SquareBit[front]) == 0)

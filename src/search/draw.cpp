@@ -1,10 +1,11 @@
 #include "search/draw.h"
 
+#include "board/tables.h"
+
 #include <algorithm>
 #include <bit>
 
 #include "board/movegen.h"
-#include "board/tables.h"
 
 namespace tarvo {
 
@@ -70,11 +71,13 @@ Bitboard FindCheckers(const Board& board, int& checkerCount) {
     const Bitboard enemy     = board.colour[side ^ 1];
     const Bitboard diagonals = (board.pieces[Bishop] | board.pieces[Queen]) & enemy;
     const Bitboard straights = (board.pieces[Rook] | board.pieces[Queen]) & enemy;
-    const Bitboard checkers =
-        (PawnAttacks[side][king] & board.pieces[Pawn] & enemy) |
-        (KnightAttacks[king] & board.pieces[Knight] & enemy) |
-        ((DiagAttacksFrom(board, king) | AntiDiagAttacksFrom(board, king)) & diagonals) |
-        ((RankAttacksFrom(board, king) | FileAttacksFrom(board, king)) & straights);
+    Bitboard checkers        = (PawnAttacks[side][king] & board.pieces[Pawn] & enemy) |
+                        (KnightAttacks[king] & board.pieces[Knight] & enemy);
+    // A slider off every line through the king checks from nowhere: skip its lookups.
+    if (BishopEmptyAttacks[king] & diagonals)
+        checkers |= BishopAttacksFrom(board, king) & diagonals;
+    if (RookEmptyAttacks[king] & straights)
+        checkers |= RookAttacksFrom(board, king) & straights;
     // Pieces, not kinds of line, are counted: in play no two checkers share a kind, but a
     // FEN text can set up two knights giving check, and only a count of two keeps the evasions
     // to king moves there.

@@ -22,18 +22,20 @@ int QSearch(SearchState& state, Board& board, int alpha, int beta, float depth, 
         return Evaluate(board, state.evalCache);
     state.selDepth = std::max(state.selDepth, ply);
 
-    const int standPat = Evaluate(board, state.evalCache);
     MovePicker picker;
     int checkerCount   = 0;
     picker.checkers    = FindCheckers(board, checkerCount);
     const bool inCheck = checkerCount > 0;
 
+    // In check the static score plays no part, so it is not computed: the evaluation is a pure
+    // function of the board, and leaving it out changes nothing but the time.
     int best;
     float qsDepth;
     if (inCheck) {
         best    = -Infinity;
         qsDepth = depth + state.params.qsCheckExtension;
     } else {
+        const int standPat = Evaluate(board, state.evalCache);
         if (standPat >= beta)
             return standPat;
         alpha   = std::max(alpha, standPat);
