@@ -1,11 +1,10 @@
 #include "search/draw.h"
 
+#include "board/movegen.h"
 #include "board/tables.h"
 
 #include <algorithm>
 #include <bit>
-
-#include "board/movegen.h"
 
 namespace tarvo {
 
