@@ -6,12 +6,10 @@ import { build } from 'esbuild';
 import { mkdirSync, readFileSync, rmSync, writeFileSync, copyFileSync, readdirSync, statSync } from 'node:fs';
 import { dirname, join, relative } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { createRequire } from 'node:module';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const dist = join(here, 'dist');
-const require = createRequire(import.meta.url);
-const cgAssets = join(dirname(require.resolve('@lichess-org/chessground/package.json')), 'assets');
+const cgAssets = join(here, 'node_modules', '@lichess-org', 'chessground', 'assets');
 
 rmSync(dist, { recursive: true, force: true });
 mkdirSync(join(dist, 'img'), { recursive: true });
@@ -46,14 +44,14 @@ function extractImages(css, prefix) {
     // Name each piece image after its selector (".cg-wrap piece.pawn.white" -> pawn-white.svg).
     const before = css.slice(Math.max(0, offset - 200), offset);
     const m = [...before.matchAll(/piece\.([a-z]+)\.([a-z]+)/g)].pop();
-    const name = m ? `${m[1]}-${m[2]}` : `${prefix}${n++}`;
+    const name = m ? `${m[1]}-${m[2]}` : n++ ? `${prefix}${n}` : prefix;
     writeFileSync(join(dist, 'img', `${name}.svg`), Buffer.from(b64, 'base64'));
     return `url(img/${name}.svg)`;
   });
 }
 const sheets = [
   readFileSync(join(cgAssets, 'chessground.base.css'), 'utf8'),
-  extractImages(readFileSync(join(cgAssets, 'chessground.brown.css'), 'utf8'), 'board'),
+  extractImages(readFileSync(join(cgAssets, 'chessground.brown.css'), 'utf8'), 'board-brown'),
   extractImages(readFileSync(join(cgAssets, 'chessground.cburnett.css'), 'utf8'), 'piece'),
   readFileSync(join(here, 'client', 'app.css'), 'utf8'),
 ].join('\n');
