@@ -232,7 +232,7 @@ function resumeAfterRestart() {
 function startAnalysis() {
   state.analysing = true;
   state.lines = [];
-  send({ type: 'settings', options: { MultiPV: Number($('multipv').value) } });
+  send({ type: 'settings', options: { MultiPV: Number($('multipv').value), UCI_LimitStrength: false } });
   searchGo(line(), state.ply, { infinite: true }, 'analysis');
   state.analysisAsked = performance.now();
   redraw();
@@ -275,7 +275,7 @@ function renderAnalysis() {
   $('evalbar').dataset.share = share.toFixed(3);
   $('evalbar').classList.toggle('flipped', state.orientation === 'black');
   $('evalbar').classList.toggle('black-ahead', share < 0.5);
-  $('evalbar-text').textContent = showing || !state.play || state.play.result ? formatScore(ev) : '';
+  $('evalbar-text').textContent = showing || !state.play || state.play.result ? formatScore(ev, 1) : '';
   $('wdl').textContent = best?.wdl ? `White ${pct(best.wdl[0])} · draw ${pct(best.wdl[1])} · Black ${pct(best.wdl[2])}` : '';
   if (s?.firstLineAt && !s.reported && lines.length) {
     s.reported = true;
@@ -292,7 +292,9 @@ function scheduleGraph() {
     const g = state.game;
     const shares = Array.from({ length: g.length + 1 }, (_, i) => {
       const e = state.evals.get(g.fen(i));
-      return e ? whiteShare(e.score) : null;
+      if (e) return whiteShare(e.score);
+      const o = g.pos(i).isEnd() ? g.outcome(i) : null; // mate, stalemate: known without a search
+      return o ? (o.winner === 'white' ? 1 : o.winner === 'black' ? 0 : 0.5) : null;
     });
     drawGraph($('graph'), shares, state.view ? Math.min(state.ply, g.divergence(state.view)) : state.ply);
   }, 200);
@@ -326,7 +328,7 @@ function quickPass() {
   if (resume) stopAnalysis();
   state.pass = { ply: 0, resume };
   $('quick-pass').textContent = 'Stop evaluating';
-  send({ type: 'settings', options: { MultiPV: 1 } });
+  send({ type: 'settings', options: { MultiPV: 1, UCI_LimitStrength: false } });
   passNext(0);
   redraw();
 }
@@ -574,7 +576,7 @@ function renderMoves() {
   list.replaceChildren(...items);
   list.querySelector('.current')?.scrollIntoView({ block: 'nearest' });
   $('branch').hidden = !state.view;
-  if (state.view) $('branch-from').textContent = `${state.game.moveNumber(split)}${state.game.turn(split) === 'white' ? '.' : '…'}`;
+  if (state.view) $('branch-from').textContent = `${g.moveNumber(split)}${g.turn(split) === 'white' ? '.' : '…'} ${g.moves[split]?.san ?? ''}`;
 }
 
 // ---- FEN and PGN ----

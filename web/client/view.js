@@ -12,11 +12,11 @@ export function whiteShare(score) {
   return 1 / (1 + Math.exp(-0.00368208 * cp));
 }
 
-export function formatScore(score) {
+export function formatScore(score, digits = 2) {
   if (!score) return '';
   if ('mate' in score) return score.mate === 0 ? '#0' : `#${score.mate}`;
   if (score.tb) return score.cp > 0 ? 'TB win' : score.cp < 0 ? 'TB loss' : 'TB draw';
-  const v = (score.cp / 100).toFixed(2);
+  const v = (score.cp / 100).toFixed(digits);
   return score.cp > 0 ? `+${v}` : v;
 }
 
@@ -64,19 +64,13 @@ export function drawGraph(svg, shares, current) {
   const x = (i) => (i / n) * W;
   svg.replaceChildren();
   svg.append(svgEl('rect', { x: 0, y: 0, width: W, height: H, class: 'graph-bg' }));
-  let d = '';
-  let open = false;
-  shares.forEach((s, i) => {
-    if (s == null) {
-      if (open) d += `L${x(i - 1)},${H / 2}Z`;
-      open = false;
-      return;
-    }
-    d += open ? `L${x(i)},${H - s * H}` : `M${x(i)},${H / 2}L${x(i)},${H - s * H}`;
-    open = true;
-  });
-  if (open) d += `L${x(shares.length - 1)},${H / 2}Z`;
-  if (d) svg.append(svgEl('path', { d, class: 'graph-area' }));
+  // The known points joined across plies without a score, closed along the middle line.
+  const known = shares.map((s, i) => [i, s]).filter(([, s]) => s != null);
+  if (known.length) {
+    const pts = known.map(([i, s]) => `L${x(i).toFixed(1)},${(H - s * H).toFixed(1)}`).join('');
+    const [first, last] = [known[0][0], known[known.length - 1][0]];
+    svg.append(svgEl('path', { d: `M${x(first)},${H / 2}${pts}L${x(last)},${H / 2}Z`, class: 'graph-area' }));
+  }
   svg.append(svgEl('line', { x1: 0, x2: W, y1: H / 2, y2: H / 2, class: 'graph-mid' }));
   if (shares.length > 1) svg.append(svgEl('line', { x1: x(current), x2: x(current), y1: 0, y2: H, class: 'graph-cursor' }));
   // Click targets, one per ply.
