@@ -547,6 +547,7 @@ function renderStatus() {
   const playing = p && !p.result;
   $('takeback').disabled = !playing || g.length < (g.turn() === p.person ? 2 : 1);
   $('resign').disabled = !playing;
+  $('quick-pass').disabled = !!playing;
   $('new-game').textContent = playing ? 'Abandon and play anew' : 'Play';
 }
 
@@ -585,6 +586,10 @@ function loadPaste() {
   const isFen = !/[[\]]|\d\.|\*/.test(text) && text.includes('/');
   const r = isFen ? Game.fromFen(text) : readPgn(text);
   const err = $('paste-error');
+  if (state.play && !state.play.result) {
+    err.textContent = 'A game is being played: resign it or finish it first.';
+    return;
+  }
   if (r.error) {
     err.textContent = r.error;
     return;
