@@ -125,15 +125,15 @@ async function onBoardMove(orig, dest) {
   const piece = g.pos(state.ply).board.get(parseUci(orig + dest).from);
   let promo = '';
   if (piece?.role === 'pawn' && (dest[1] === '8' || dest[1] === '1')) {
-    promo = await choosePromotion(dest);
+    promo = await choosePromotion(piece.color);
     if (!promo) return redraw();
   }
   userMoves([orig + dest + promo]);
 }
 
-function choosePromotion(dest) {
+function choosePromotion(color) {
   const box = $('promotion');
-  box.dataset.square = dest;
+  box.dataset.color = color;
   box.hidden = false;
   return new Promise((resolve) => {
     const done = (role) => {
