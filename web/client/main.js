@@ -575,7 +575,10 @@ function renderMoves() {
     row.append(e);
   });
   list.replaceChildren(...items);
-  list.querySelector('.current')?.scrollIntoView({ block: 'nearest' });
+  const cur = list.querySelector('.current'); // kept in sight inside the list, the page stays put
+  if (cur && (cur.offsetTop < list.scrollTop || cur.offsetTop + cur.offsetHeight > list.scrollTop + list.clientHeight)) {
+    list.scrollTop = cur.offsetTop - list.clientHeight / 2;
+  }
   $('branch').hidden = !state.view;
   if (state.view) $('branch-from').textContent = `${g.moveNumber(split)}${g.turn(split) === 'white' ? '.' : '…'} ${g.moves[split]?.san ?? ''}`;
 }
