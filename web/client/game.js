@@ -253,7 +253,7 @@ function movetext(text) {
     else if (depth === 0) {
       const w = tok.replace(/^\d+\.+/, '');
       if (/^(1-0|0-1|1\/2-1\/2|\*)$/.test(w)) break;
-      if (w && !/^\$\d+$/.test(w)) words.push(w);
+      if (w && !/^\$\d+$/.test(w)) words.push(w.replace(/^0-0(-0)?/, (c) => c.replace(/0/g, 'O')));
     }
   }
   return words;
@@ -263,6 +263,8 @@ function movetext(text) {
 // move that fails.
 export function readPgn(text) {
   if (!text.trim()) return { error: 'PGN: empty' };
+  const unclosed = /\{[^}]*$/.exec(text);
+  if (unclosed) return { error: `PGN: the comment "${unclosed[0].slice(0, 20)}" is not closed with }` };
   const games = parsePgn(text);
   if (!games.length) return { error: 'PGN: no game found' };
   const pgn = games[0];

@@ -87,5 +87,8 @@ test('PGN written and read back gives the same game, Fischer random included', (
   assert.equal(back960.game.engineUci(2), 'f1g1');
 
   assert.match(readPgn('1. e4 e5 2. Nf3 Nc6 3. Bb5 Nf9').error, /move 3\.\.\. Nf9/);
+  const annotated = readPgn('1. e4!? {best by test} e5 (1... c5 2. Nf3) 2. Nf3 $1 Nf6 3. Bc4 Bc5 4. 0-0 1-0');
+  assert.deepEqual(annotated.game.moves.map((m) => m.san), ['e4', 'e5', 'Nf3', 'Nf6', 'Bc4', 'Bc5', 'O-O']);
+  assert.match(readPgn('1. e4 {open e5').error, /comment .* not closed/);
   assert.match(readPgn('[FEN "8/8/8/8 w - - 0 1"]\n\n*').error, /tag FEN: field 1/);
 });
