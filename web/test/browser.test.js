@@ -49,14 +49,14 @@ async function open() {
 
 afterEach(async (t) => {
   if (!page) return;
-  if (problems.length) assert.fail(`console: ${problems.join(' | ')}`);
-  if (t.passed === false || t.error) {
+  if (problems.length || t.passed === false || t.error) {
     mkdirSync(outDir, { recursive: true });
     writeFileSync(join(outDir, '.gitignore'), '*\n');
     await page.screenshot({ path: join(outDir, `${t.name.replace(/\W+/g, '-')}.png`) }).catch(() => {});
   }
   await page.close();
   page = null;
+  if (problems.length) assert.fail(`console: ${problems.join(' | ')}`);
 });
 
 // Centre of a square on the board, whichever way it is turned.
