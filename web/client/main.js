@@ -66,7 +66,7 @@ function onHello(engine) {
   if (elo) {
     $('elo').min = elo.min;
     $('elo').max = elo.max;
-    $('elo').value = elo.min;
+    $('elo').value = elo.default ?? elo.min;
     eloChanged();
   } else {
     $('full-strength').checked = true;

@@ -93,7 +93,11 @@ async function paste(text) {
 
 test('a short game at the lowest setting, by drag and by click, then takeback with the clock', async () => {
   await open();
-  assert.equal(await page.inputValue('#elo'), await page.getAttribute('#elo', 'min'));
+  await page.$eval('#elo', (e) => {
+    e.value = e.min;
+    e.dispatchEvent(new Event('input'));
+  });
+  assert.equal(await page.textContent('#elo-value'), await page.getAttribute('#elo', 'min'));
   await page.selectOption('#time-mode', 'clock');
   await page.click('[data-clock="5+3"]');
   await page.click('#new-game');
