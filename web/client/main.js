@@ -376,8 +376,9 @@ function newGame() {
     Date: new Date().toISOString().slice(0, 10).replace(/-/g, '.'),
     White: person === 'white' ? 'You' : engine,
     Black: person === 'white' ? engine : 'You',
-    TimeControl: s.clock ? `${s.base / 1000}+${s.inc / 1000}` : `${s.movetime / 1000}s per move`,
+    TimeControl: s.clock ? `${s.base / 1000}+${s.inc / 1000}` : '-',
   };
+  if (!s.clock) state.tags.TimePerMove = `${s.movetime / 1000} s`; // PGN has no form for it
   if (number !== null) state.tags.Event = `Fischer random game against Tarvo (start ${number})`;
   state.orientation = person;
   const options = { UCI_LimitStrength: !s.full, MultiPV: 1, UCI_ShowWDL: true, Ponder: s.ponder };
