@@ -55,7 +55,8 @@ export async function startServer({ enginePath, port = 0, syzygy = null, distDir
   const sessions = new Set();
   let actualPort = 0;
   let headers = {};
-  const hosts = () => [`127.0.0.1:${actualPort}`, `localhost:${actualPort}`];
+  // Browsers leave out the default port, so on port 80 the bare names stand for it.
+  const hosts = () => ['127.0.0.1', 'localhost'].flatMap((h) => (actualPort === 80 ? [h, `${h}:80`] : [`${h}:${actualPort}`]));
   const origins = () => hosts().map((h) => `http://${h}`);
   const tokenOk = (t) => typeof t === 'string' && t.length === token.length && timingSafeEqual(Buffer.from(t), Buffer.from(token));
 
