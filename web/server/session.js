@@ -130,6 +130,8 @@ export class Session {
         }
         this.#stopSearch();
         this.queue = this.queue.filter((item) => !item.go); // an older go not yet started is dropped
+        // The moves are written for the game's variant, whatever the page set since.
+        this.#setOptions({ UCI_Chess960: this.game.variant === 'chess960' });
         return this.#enqueue({ go: msg, position: positionLine(this.game) });
       case 'stop':
         for (const item of this.queue) if (item.go) item.stop = true;
