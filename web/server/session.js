@@ -225,6 +225,7 @@ export class Session {
       for (const [name, value] of Object.entries(this.settings)) this.engine.send(`setoption name ${name} value ${value}`);
       this.engine.send(positionLine(this.game));
       this.sendToPage({ type: 'engine', state: 'restarted', message: 'the engine was started again at the current position' });
+      this.#flush(); // what the page asked for while the engine was down
     });
   }
 }
