@@ -52,8 +52,6 @@ export function parseInfo(line, seldepth = null) {
         info.pv = t.slice(i + 1).filter((m) => UCI_MOVE.test(m));
         i = t.length;
         break;
-      case 'string': case 'currmove':
-        return null;
       default:
         i++; // hashfull, currmovenumber and any other keyword with one value
     }

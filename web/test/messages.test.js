@@ -52,6 +52,9 @@ test('games: legal moves only, castling in the engine notation, the FEN rewritte
   // Fischer random: king f1 takes its rook on g1 (short castling), kept in that form.
   const fr = newGame('chess960', 'bqnbrkrn/pppppppp/8/8/8/8/PPPPPPPP/BQNBRKRN w KQkq - 0 1', ['g2g3', 'g7g6', 'f1g1']);
   assert.match(positionLine(fr), /^position fen bqnbrkrn\/pppppppp\/8\/8\/8\/8\/PPPPPPPP\/BQNBRKRN w KQkq - 0 1 moves g2g3 g7g6 f1g1$/);
+  // The long castling of king e1 with rook b1 stays e1b1 (the king ends on c1).
+  const wide = '1r2k1r1/pppppppp/8/8/8/8/PPPPPPPP/1R2K1R1 w KQkq - 0 1';
+  assert.match(positionLine(newGame('chess960', wide, ['e1b1'])), / moves e1b1$/);
   // A standard game keeps only the castlings with king and rooks at home.
-  assert.match(positionLine(newGame('standard', 'bqnbrkrn/pppppppp/8/8/8/8/PPPPPPPP/BQNBRKRN w KQkq - 0 1', [])), / w - - 0 1$/);
+  assert.match(positionLine(newGame('standard', wide, [])), / w - - 0 1$/);
 });

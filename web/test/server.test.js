@@ -4,7 +4,8 @@ import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { request } from 'node:http';
 import { spawn, execFileSync } from 'node:child_process';
-import { existsSync } from 'node:fs';
+import { existsSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import WebSocket from 'ws';
@@ -40,8 +41,9 @@ async function until(what, fn) {
 }
 
 // A page's socket that keeps every message; next(pred) waits for the first unread one that fits.
-function connect({ origin, token = server.token, host } = {}) {
-  const port = server.port;
+function connect({ origin, token, host, srv = server } = {}) {
+  const port = srv.port;
+  token ??= srv.token;
   const ws = new WebSocket(`ws://127.0.0.1:${port}/ws?t=${token}`, {
     origin: origin ?? `http://127.0.0.1:${port}`,
     headers: host ? { Host: host } : {},
@@ -65,8 +67,8 @@ function connect({ origin, token = server.token, host } = {}) {
   return page;
 }
 
-const enginePidOf = () => {
-  const sessions = [...server.sessions];
+const enginePidOf = (srv = server) => {
+  const sessions = [...srv.sessions];
   return sessions[sessions.length - 1]?.engine?.child.pid;
 };
 
@@ -116,7 +118,29 @@ test('a move is answered, a refused message never stops the session, three lines
   const lines = page.messages.filter((m) => m.type === 'info' && m.id === 2 && m.depth === 6);
   assert.deepEqual([...new Set(lines.map((m) => m.multipv))].sort(), [1, 2, 3]);
   assert.ok(lines.every((m) => m.wdl.length === 3 && m.pv.length > 0 && 'cp' in m.score));
+
+  page.send({ type: 'go', id: 5, wtime: 3000, btime: 3000, ponder: true });
+  await page.next((m) => m.type === 'info' && m.id === 5);
+  page.send({ type: 'ponderhit' }); // a pondering search answers only after it
+  assert.equal((await page.next((m) => m.type === 'bestmove')).id, 5);
   page.ws.close();
+});
+
+test('an engine that ignores quit is killed when its page closes', async () => {
+  const dir = mkdtempSync(join(tmpdir(), 'tarvo-stub-'));
+  const stub = join(dir, 'engine');
+  writeFileSync(stub, '#!/bin/sh\nwhile read l; do case "$l" in uci) echo uciok;; isready) echo readyok;; esac; done\nexec sleep 600\n', { mode: 0o755 });
+  const own = await startServer({ enginePath: stub, distDir: join(web, 'dist') });
+  try {
+    const page = connect({ srv: own });
+    await page.next((m) => m.type === 'hello');
+    const pid = enginePidOf(own);
+    page.ws.close();
+    await until('the stubborn engine to be killed', () => !alive(pid));
+  } finally {
+    await own.close();
+    rmSync(dir, { recursive: true, force: true });
+  }
 });
 
 test('an engine killed is reported and restarted; a closed page leaves no engine', async () => {
