@@ -22,7 +22,7 @@ build: setup
 run: build
 	@./$(BUILD)/tarvo
 
-test: test-release test-portable test-sanitize test-thread test-fuzz
+test: test-release test-portable test-sanitize test-thread test-fuzz test-web
 
 test-release: build
 	ctest --test-dir $(BUILD) --output-on-failure
@@ -81,3 +81,23 @@ else
 	$(MAKE) --no-print-directory fuzz-build
 	ctest --test-dir $(FUZZBUILD) -L fuzz --output-on-failure
 endif
+
+# The page (web/): `make play` serves it on 127.0.0.1 and prints its address (PORT picks the
+# port, SYZYGY=folder gives every engine a tablebase path); Ctrl-C stops it and its engines.
+# web/setup.sh installs Node.js, npm and the locked packages where missing (and chromium for
+# the browser tests); web/build.mjs bundles the page into web/dist/.
+ENGINE ?= $(abspath $(BUILD))/tarvo
+
+.PHONY: play web-bundle test-web
+
+web-bundle:
+	@bash web/setup.sh
+	@node web/build.mjs
+
+play: build web-bundle
+	@ENGINE="$(ENGINE)" node web/server/main.js
+
+test-web: build
+	@bash web/setup.sh --browser
+	@node web/build.mjs
+	cd web && ENGINE="$(ENGINE)" node --test test/*.test.js
