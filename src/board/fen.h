@@ -1,7 +1,7 @@
 #pragma once
 // Setting a board up from FEN text, writing it back, and the from-scratch Zobrist key.
 // The reader refuses texts that do not describe a playable position instead of building a
-// half-made board: the engine's invariants (one king per side, rotated boards matching the
+// half-made board: the engine's invariants (one king per side, occupancy matching the
 // placement, a key that make-move can update) must hold for every board it searches.
 
 #include "board/types.h"

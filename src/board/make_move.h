@@ -1,7 +1,7 @@
 #pragma once
-// Making and unmaking moves and null moves. Every field of the board, the rotated occupancy
-// boards and the Zobrist key included, is updated incrementally by table loads and XORs; the
-// undo record keeps only what cannot be recomputed cheaply. Moves are trusted to be legal.
+// Making and unmaking moves and null moves. Every field of the board, the occupancy and the
+// Zobrist key included, is updated incrementally by table loads and XORs; the undo record
+// keeps only what cannot be recomputed cheaply. Moves are trusted to be legal.
 
 #include "board/types.h"
 
