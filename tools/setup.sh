@@ -21,12 +21,4 @@ if [ "${TARVO_NO_FUZZ:-}" != 1 ]; then
 fi
 [ ${#need[@]} -eq 0 ] && exit 0
 
-if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null; then
-    echo "tools/setup.sh: this machine lacks: ${need[*]}" >&2
-    echo "Install them (as root: apt-get install ${need[*]}) and run the command again." >&2
-    exit 1
-fi
-echo "tools/setup.sh: installing ${need[*]}" >&2
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq "${need[@]}" >/dev/null
+bash "$(dirname "$0")/apt_install.sh" tools/setup.sh "${need[@]}"

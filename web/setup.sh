@@ -10,17 +10,7 @@ need=()
 command -v node >/dev/null || need+=(nodejs)
 command -v npm >/dev/null || need+=(npm)
 [ "${1:-}" = --browser ] && ! [ -x /usr/bin/chromium ] && need+=(chromium)
-if [ ${#need[@]} -gt 0 ]; then
-    if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null; then
-        echo "web/setup.sh: this machine lacks: ${need[*]}" >&2
-        echo "Install them (as root: apt-get install ${need[*]}) and run the command again." >&2
-        exit 1
-    fi
-    echo "web/setup.sh: installing ${need[*]}" >&2
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq "${need[@]}" >/dev/null
-fi
+[ ${#need[@]} -eq 0 ] || bash ../tools/apt_install.sh web/setup.sh "${need[@]}"
 
 major=$(node -p 'process.versions.node.split(".")[0]')
 if [ "$major" -lt 18 ]; then
