@@ -13,9 +13,9 @@ peer=${3:-/usr/games/stockfish}
 
 positions=(
     "startpos|6"
-    "fen r3k2r/p1ppqpb1/bn2pnp1/3P4/1p6/2N2N2/PPPBBPPP/R3K2R w KQkq - 0 1|5"
+    "fen r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1|5"
     "fen 8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1|7"
-    "fen r3k2r/Pppp1ppp/1P3n2/bQ2P3/1pB2N2/2N5/PP1P2PP/R2Q1RK1 w kq - 0 1|6"
+    "fen r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1|6"
 )
 
 # Runs one engine on one position; prints "seconds nodes".

@@ -21,28 +21,43 @@ template <Orientation line> inline Bitboard LineAttacks(const Board& board, int 
         return FileAttacksFrom(board, square);
 }
 
-inline void Add(MoveList& list, Move move) {
-    list.moves[list.count++] = move;
+// With `counting` the generators only count: list.count grows as if the moves were written,
+// and no move word is made.
+template <bool counting> inline void Add(MoveList& list, Move move) {
+    if constexpr (counting)
+        ++list.count;
+    else
+        list.moves[list.count++] = move;
 }
 
 // A pawn move to `to`, as four promotions (queen, knight, rook, bishop) on the last rank.
+template <bool counting>
 inline void AddPawnMove(MoveList& list, int from, int to, int captured, Bitboard lastRank) {
+    if constexpr (counting) {
+        list.count += (SquareBit[to] & lastRank) ? 4 : 1;
+        return;
+    }
     const Move move = MakeMoveWord(from, to, Pawn, captured);
     if (SquareBit[to] & lastRank) {
-        Add(list, move | PromotionWord(0));
-        Add(list, move | PromotionWord(1));
-        Add(list, move | PromotionWord(2));
-        Add(list, move | PromotionWord(3));
+        Add<false>(list, move | PromotionWord(0));
+        Add<false>(list, move | PromotionWord(1));
+        Add<false>(list, move | PromotionWord(2));
+        Add<false>(list, move | PromotionWord(3));
     } else {
-        Add(list, move);
+        Add<false>(list, move);
     }
 }
 
 // One move to each square of `targets`, capturing whatever stands there.
+template <bool counting>
 inline void AddMovesTo(MoveList& list, const Board& board, int from, int piece, Bitboard targets) {
+    if constexpr (counting) {
+        list.count += static_cast<std::uint32_t>(__builtin_popcountll(targets));
+        return;
+    }
     for (; targets != 0; targets &= targets - 1) {
         const int to = BitScan(targets);
-        Add(list, MakeMoveWord(from, to, piece, board.squares[to]));
+        Add<false>(list, MakeMoveWord(from, to, piece, board.squares[to]));
     }
 }
 
@@ -80,7 +95,7 @@ inline void FindLineChecks(int king, Bitboard attacks, Bitboard sliders, CheckIn
 
 // Pins along one orientation: marks pinned pieces and, when `emit` is set, adds the moves
 // they keep along the pin line.
-template <Orientation line>
+template <Orientation line, bool counting>
 inline void FindLinePins(const Board& board, MoveList& list, int king, Bitboard rays,
                          Bitboard sliders, Bitboard& pinned, bool emit) {
     const int side          = board.sideToMove;
@@ -98,12 +113,12 @@ inline void FindLinePins(const Board& board, MoveList& list, int king, Bitboard 
             continue;
         const int piece = board.squares[square];
         if (piece == Queen || piece == (diagonal ? Bishop : Rook)) {
-            AddMovesTo(list, board, square, piece, attack & ~SquareBit[king]);
+            AddMovesTo<counting>(list, board, square, piece, attack & ~SquareBit[king]);
         } else if (piece == Pawn && diagonal) {
             const int pinner        = BitScan(pinners);
             const Bitboard lastRank = side == White ? Rank8 : Rank1;
             if (PawnAttacks[side][square] & SquareBit[pinner]) {
-                AddPawnMove(list, square, pinner, board.squares[pinner], lastRank);
+                AddPawnMove<counting>(list, square, pinner, board.squares[pinner], lastRank);
             } else if (board.epFile != 0) {
                 // The pawn stays on the pin line when the en-passant target lies on it, on
                 // either side of the pawn.
@@ -115,16 +130,17 @@ inline void FindLinePins(const Board& board, MoveList& list, int king, Bitboard 
                 if ((PawnAttacks[side][square] & attack & SquareBit[target] & ~board.occupied) &&
                     (board.pieces[Pawn] & board.colour[opp] & SquareBit[victim]) &&
                     !EnPassantExposesKing(board, king, square, target, victim, sliders, straight))
-                    Add(list, MakeMoveWord(square, target, Pawn, Pawn, EnPassantFlag));
+                    Add<counting>(list, MakeMoveWord(square, target, Pawn, Pawn, EnPassantFlag));
             }
         } else if (piece == Pawn && line == FileLine) {
             const int ahead = side == White ? square + 8 : square - 8;
             if (!(board.occupied & SquareBit[ahead])) {
-                Add(list, MakeMoveWord(square, ahead, Pawn));
+                Add<counting>(list, MakeMoveWord(square, ahead, Pawn));
                 const int twoAhead = side == White ? square + 16 : square - 16;
                 if ((SquareBit[square] & (side == White ? Rank2 : Rank7)) &&
                     !(board.occupied & SquareBit[twoAhead]))
-                    Add(list, MakeMoveWord(square, twoAhead, Pawn, NoPiece, DoubleStepFlag));
+                    Add<counting>(list,
+                                  MakeMoveWord(square, twoAhead, Pawn, NoPiece, DoubleStepFlag));
             }
         }
     }
@@ -172,9 +188,14 @@ template <int side> CheckTargets CheckTargetsOf(const Board& board) {
     return targets;
 }
 
-// The legal moves, or with `quietChecks` a subset that holds every legal quiet check, in the
-// same order.
-template <int side, bool quietChecks> void GenerateFor(const Board& board, MoveList& list) {
+enum class Mode { Legal, QuietChecks, Count };
+
+// The legal moves; with Mode::QuietChecks a subset that holds every legal quiet check, in the
+// same order; with Mode::Count only their number, in list.count.
+
+template <int side, Mode mode> void GenerateFor(const Board& board, MoveList& list) {
+    constexpr bool quietChecks  = mode == Mode::QuietChecks;
+    constexpr bool counting     = mode == Mode::Count;
     constexpr int opp           = side ^ 1;
     const int king              = board.kingSquare[side];
     const Bitboard own          = board.colour[side];
@@ -220,12 +241,12 @@ template <int side, bool quietChecks> void GenerateFor(const Board& board, MoveL
     const bool emitPinned = check.count == 0;
     Bitboard pinned       = 0;
     if (diagonal) {
-        FindLinePins<Diag>(board, list, king, diagRays, diagonal, pinned, emitPinned);
-        FindLinePins<AntiDiag>(board, list, king, antiRays, diagonal, pinned, emitPinned);
+        FindLinePins<Diag, counting>(board, list, king, diagRays, diagonal, pinned, emitPinned);
+        FindLinePins<AntiDiag, counting>(board, list, king, antiRays, diagonal, pinned, emitPinned);
     }
     if (straight) {
-        FindLinePins<RankLine>(board, list, king, rankRays, straight, pinned, emitPinned);
-        FindLinePins<FileLine>(board, list, king, fileRays, straight, pinned, emitPinned);
+        FindLinePins<RankLine, counting>(board, list, king, rankRays, straight, pinned, emitPinned);
+        FindLinePins<FileLine, counting>(board, list, king, fileRays, straight, pinned, emitPinned);
     }
     const Bitboard free = own & ~pinned;
 
@@ -244,9 +265,10 @@ template <int side, bool quietChecks> void GenerateFor(const Board& board, MoveL
         if (check.count == 0) {
             const std::array<std::uint8_t, 4>& rook = board.castlingSetup.rook;
             if ((board.castling & (1 << side)) && CanCastle(board, side))
-                Add(list, MakeMoveWord(king, rook[side], King, NoPiece, CastlingFlag));
+                Add<counting>(list, MakeMoveWord(king, rook[side], King, NoPiece, CastlingFlag));
             if ((board.castling & (4 << side)) && CanCastle(board, side + 2))
-                Add(list, MakeMoveWord(king, rook[side + 2], King, NoPiece, CastlingFlag));
+                Add<counting>(list,
+                              MakeMoveWord(king, rook[side + 2], King, NoPiece, CastlingFlag));
         }
 
         if (!quietChecks && board.epFile != 0 && (check.count == 0 || epPawnChecks)) {
@@ -258,7 +280,7 @@ template <int side, bool quietChecks> void GenerateFor(const Board& board, MoveL
                     const int from = BitScan(capturers);
                     if (!EnPassantExposesKing(board, king, from, target, victim, diagonal,
                                               straight))
-                        Add(list, MakeMoveWord(from, target, Pawn, Pawn, EnPassantFlag));
+                        Add<counting>(list, MakeMoveWord(from, target, Pawn, Pawn, EnPassantFlag));
                 }
             }
         }
@@ -269,64 +291,83 @@ template <int side, bool quietChecks> void GenerateFor(const Board& board, MoveL
 
         for (Bitboard set = board.pieces[Knight] & free; set != 0; set &= set - 1) {
             const int from = BitScan(set);
-            AddMovesTo(list, board, from, Knight,
-                       KnightAttacks[from] & targets & reachFrom(from, reach.knight));
+            AddMovesTo<counting>(list, board, from, Knight,
+                                 KnightAttacks[from] & targets & reachFrom(from, reach.knight));
         }
         for (Bitboard set = board.pieces[Bishop] & free; set != 0; set &= set - 1) {
             const int from = BitScan(set);
-            AddMovesTo(list, board, from, Bishop,
-                       BishopAttacksFrom(board, from) & targets & reachFrom(from, reach.diagonal));
+            AddMovesTo<counting>(list, board, from, Bishop,
+                                 BishopAttacksFrom(board, from) & targets &
+                                     reachFrom(from, reach.diagonal));
         }
         for (Bitboard set = board.pieces[Rook] & free; set != 0; set &= set - 1) {
             const int from = BitScan(set);
-            AddMovesTo(list, board, from, Rook,
-                       RookAttacksFrom(board, from) & targets & reachFrom(from, reach.straight));
+            AddMovesTo<counting>(list, board, from, Rook,
+                                 RookAttacksFrom(board, from) & targets &
+                                     reachFrom(from, reach.straight));
         }
         for (Bitboard set = board.pieces[Queen] & free; set != 0; set &= set - 1) {
             const int from = BitScan(set);
-            AddMovesTo(list, board, from, Queen,
-                       QueenAttacksFrom(board, from) & targets &
-                           reachFrom(from, reach.diagonal | reach.straight));
+            AddMovesTo<counting>(list, board, from, Queen,
+                                 QueenAttacksFrom(board, from) & targets &
+                                     reachFrom(from, reach.diagonal | reach.straight));
         }
 
         const Bitboard pawns = board.pieces[Pawn] & free;
         const Bitboard empty = ~occupied & (quietChecks ? reach.pawn & ~lastRank : ~Bitboard{0});
         const Bitboard captureTo = quietChecks ? 0 : enemy & targets;
-        if constexpr (side == White) {
+        if constexpr (counting) {
+            // Every pawn destination counts once, and three more on the last rank.
+            const Bitboard single = (side == White ? pawns << 8 : pawns >> 8) & ~occupied;
+            const Bitboard pushes = single & targets;
+            const Bitboard doubles =
+                (side == White ? (single & Rank3) << 8 : (single & Rank6) >> 8) & ~occupied &
+                targets;
+            const Bitboard left =
+                (side == White ? (pawns & ~FileA) << 7 : (pawns & ~FileH) >> 7) & captureTo;
+            const Bitboard right =
+                (side == White ? (pawns & ~FileH) << 9 : (pawns & ~FileA) >> 9) & captureTo;
+            list.count += static_cast<std::uint32_t>(
+                __builtin_popcountll(pushes) + __builtin_popcountll(doubles) +
+                __builtin_popcountll(left) + __builtin_popcountll(right) +
+                3 * (__builtin_popcountll(pushes & lastRank) +
+                     __builtin_popcountll(left & lastRank) +
+                     __builtin_popcountll(right & lastRank)));
+        } else if constexpr (side == White) {
             for (Bitboard set = ((pawns & ~FileA) << 7) & captureTo; set; set &= set - 1) {
                 const int to = BitScan(set);
-                AddPawnMove(list, to - 7, to, board.squares[to], lastRank);
+                AddPawnMove<counting>(list, to - 7, to, board.squares[to], lastRank);
             }
             for (Bitboard set = ((pawns & ~FileH) << 9) & captureTo; set; set &= set - 1) {
                 const int to = BitScan(set);
-                AddPawnMove(list, to - 9, to, board.squares[to], lastRank);
+                AddPawnMove<counting>(list, to - 9, to, board.squares[to], lastRank);
             }
             const Bitboard single = (pawns << 8) & ~occupied;
             for (Bitboard set = single & empty & targets; set; set &= set - 1) {
                 const int to = BitScan(set);
-                AddPawnMove(list, to - 8, to, NoPiece, lastRank);
+                AddPawnMove<counting>(list, to - 8, to, NoPiece, lastRank);
             }
             for (Bitboard set = ((single & Rank3) << 8) & empty & targets; set; set &= set - 1) {
                 const int to = BitScan(set);
-                Add(list, MakeMoveWord(to - 16, to, Pawn, NoPiece, DoubleStepFlag));
+                Add<counting>(list, MakeMoveWord(to - 16, to, Pawn, NoPiece, DoubleStepFlag));
             }
         } else {
             for (Bitboard set = ((pawns & ~FileH) >> 7) & captureTo; set; set &= set - 1) {
                 const int to = BitScan(set);
-                AddPawnMove(list, to + 7, to, board.squares[to], lastRank);
+                AddPawnMove<counting>(list, to + 7, to, board.squares[to], lastRank);
             }
             for (Bitboard set = ((pawns & ~FileA) >> 9) & captureTo; set; set &= set - 1) {
                 const int to = BitScan(set);
-                AddPawnMove(list, to + 9, to, board.squares[to], lastRank);
+                AddPawnMove<counting>(list, to + 9, to, board.squares[to], lastRank);
             }
             const Bitboard single = (pawns >> 8) & ~occupied;
             for (Bitboard set = single & empty & targets; set; set &= set - 1) {
                 const int to = BitScan(set);
-                AddPawnMove(list, to + 8, to, NoPiece, lastRank);
+                AddPawnMove<counting>(list, to + 8, to, NoPiece, lastRank);
             }
             for (Bitboard set = ((single & Rank6) >> 8) & empty & targets; set; set &= set - 1) {
                 const int to = BitScan(set);
-                Add(list, MakeMoveWord(to + 16, to, Pawn, NoPiece, DoubleStepFlag));
+                Add<counting>(list, MakeMoveWord(to + 16, to, Pawn, NoPiece, DoubleStepFlag));
             }
         }
     }
@@ -349,7 +390,7 @@ template <int side, bool quietChecks> void GenerateFor(const Board& board, MoveL
         if (anySliders &&
             ((BishopAttacksFrom(board, to) & diagonal) || (RookAttacksFrom(board, to) & straight)))
             continue;
-        Add(list, MakeMoveWord(king, to, King, board.squares[to]));
+        Add<counting>(list, MakeMoveWord(king, to, King, board.squares[to]));
     }
 }
 
@@ -409,17 +450,27 @@ bool QuietMoveGivesCheck(const Board& board, Move move) {
 
 void GenerateLegalMoves(const Board& board, MoveList& list) {
     if (board.sideToMove == White)
-        GenerateFor<White, false>(board, list);
+        GenerateFor<White, Mode::Legal>(board, list);
     else
-        GenerateFor<Black, false>(board, list);
+        GenerateFor<Black, Mode::Legal>(board, list);
+}
+
+std::uint32_t CountLegalMoves(const Board& board) {
+    MoveList list;
+    list.count = 0;
+    if (board.sideToMove == White)
+        GenerateFor<White, Mode::Count>(board, list);
+    else
+        GenerateFor<Black, Mode::Count>(board, list);
+    return list.count;
 }
 
 void GenerateQuietChecks(Board& board, MoveList& list) {
     MoveList legal;
     if (board.sideToMove == White)
-        GenerateFor<White, true>(board, legal);
+        GenerateFor<White, Mode::QuietChecks>(board, legal);
     else
-        GenerateFor<Black, true>(board, legal);
+        GenerateFor<Black, Mode::QuietChecks>(board, legal);
     const int mover = board.sideToMove;
     for (std::uint32_t i = 0; i < legal.count; ++i) {
         const Move move = legal.moves[i];

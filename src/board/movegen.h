@@ -7,6 +7,8 @@
 
 #include "board/types.h"
 
+#include <cstdint>
+
 namespace tarvo {
 
 // The squares where a pin along a diagonal, or along a rank or file, can hold a piece: one on
@@ -18,6 +20,10 @@ inline constexpr Bitboard StraightPinCandidates = 0x7effffffffffff7eULL;
 // Appends the legal moves of the side to move to `list`, which the caller passes empty.
 // Scores are not written.
 void GenerateLegalMoves(const Board& board, MoveList& list);
+
+// The number of moves GenerateLegalMoves would write, counted from the destination sets
+// without making the moves' words.
+std::uint32_t CountLegalMoves(const Board& board);
 
 // Appends, after the moves already in `list`, the legal quiet moves (no capture, no en
 // passant, no promotion; castling and double steps included) that give check, in generation

@@ -29,7 +29,7 @@ std::uint64_t CountPaths(Board& board, int depth, Generator generate) {
     return nodes;
 }
 
-// CountPaths with the legal generator.
+// CountPaths with the legal generator, whose last ply is counted by CountLegalMoves.
 std::uint64_t Perft(Board& board, int depth);
 
 } // namespace tarvo

@@ -33,8 +33,8 @@ TEST(GenerateQuietChecks, MatchesMakeAndTestOverTheWalk) {
             UnmakeMove(board, move, undo);
         }
         MoveList list;
-        list.moves[0] = NoMove;
-        list.count    = 1; // appends after what the list holds
+        list.moves[0]      = NoMove;
+        list.count         = 1; // appends after what the list holds
         const Board before = board;
         GenerateQuietChecks(board, list);
         ASSERT_TRUE(test::SameBoard(board, before));
@@ -46,6 +46,23 @@ TEST(GenerateQuietChecks, MatchesMakeAndTestOverTheWalk) {
         checks += !expected.empty();
     });
     EXPECT_GT(checks, positions / 20);
+}
+
+// The count perft takes at its last ply, against the moves the generator writes.
+TEST(CountLegalMoves, MatchesTheGeneratorOverTheWalk) {
+    long promotions = 0;
+    test::WalkSuite(test::WalkPlies, [&](Board& board) {
+        if (::testing::Test::HasFailure())
+            return;
+        MoveList list;
+        GenerateLegalMoves(board, list);
+        if (CountLegalMoves(board) != list.count)
+            ADD_FAILURE() << WriteFen(board) << ": " << CountLegalMoves(board) << " not "
+                          << list.count;
+        promotions += std::any_of(list.moves.begin(), list.moves.begin() + list.count,
+                                  [](Move move) { return (move & PromotionFlag) != 0; });
+    });
+    EXPECT_GT(promotions, 1000);
 }
 
 } // namespace
