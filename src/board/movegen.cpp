@@ -10,15 +10,15 @@ namespace {
 
 enum Orientation { Diag, AntiDiag, RankLine, FileLine };
 
-template <Orientation line> inline Bitboard LineAttacks(const Board& board, int square) {
+template <Orientation line> inline Bitboard LineAttacks(Bitboard occupied, int square) {
     if constexpr (line == Diag)
-        return DiagAttacksFrom(board, square);
+        return DiagAttacksFrom(occupied, square);
     else if constexpr (line == AntiDiag)
-        return AntiDiagAttacksFrom(board, square);
+        return AntiDiagAttacksFrom(occupied, square);
     else if constexpr (line == RankLine)
-        return RankAttacksFrom(board, square);
+        return RankAttacksFrom(occupied, square);
     else
-        return FileAttacksFrom(board, square);
+        return FileAttacksFrom(occupied, square);
 }
 
 // With `counting` the generators only count: list.count grows as if the moves were written,
@@ -101,21 +101,27 @@ inline void FindLinePins(const Board& board, MoveList& list, int king, Bitboard 
     const int side          = board.sideToMove;
     const Bitboard own      = board.colour[side];
     constexpr bool diagonal = line == Diag || line == AntiDiag;
-    Bitboard candidates = rays & own & (diagonal ? DiagonalPinCandidates : StraightPinCandidates);
-    for (; candidates != 0; candidates &= candidates - 1) {
-        const int square       = BitScan(candidates);
-        const Bitboard attack  = LineAttacks<line>(board, square);
-        const Bitboard pinners = attack & sliders;
-        if (pinners == 0)
-            continue;
+    const Bitboard candidates =
+        rays & own & (diagonal ? DiagonalPinCandidates : StraightPinCandidates);
+    if (candidates == 0)
+        return;
+    // With the first own piece of each direction lifted off, the line from the king reaches the
+    // slider behind it, if any. A pinner lies beyond its pinned piece, so pinners taken from
+    // the lowest square up take the pinned pieces from the lowest square up too.
+    for (Bitboard pinners = LineAttacks<line>(board.occupied ^ candidates, king) & sliders & ~rays;
+         pinners != 0; pinners &= pinners - 1) {
+        const int pinner = BitScan(pinners);
+        // The pin line from the king to the pinner, the king left out and the pinner included.
+        const Bitboard segment = Between[king][pinner] | SquareBit[pinner];
+        const int square       = BitScan(segment & candidates);
+        const Bitboard attack  = segment & ~SquareBit[square];
         pinned |= SquareBit[square];
         if (!emit)
             continue;
         const int piece = board.squares[square];
         if (piece == Queen || piece == (diagonal ? Bishop : Rook)) {
-            AddMovesTo<counting>(list, board, square, piece, attack & ~SquareBit[king]);
+            AddMovesTo<counting>(list, board, square, piece, attack);
         } else if (piece == Pawn && diagonal) {
-            const int pinner        = BitScan(pinners);
             const Bitboard lastRank = side == White ? Rank8 : Rank1;
             if (PawnAttacks[side][square] & SquareBit[pinner]) {
                 AddPawnMove<counting>(list, square, pinner, board.squares[pinner], lastRank);
