@@ -385,7 +385,6 @@ template <int side, Mode mode> void GenerateFor(const Board& board, MoveList& li
     // the one square that occupancy shows wrongly as safe.
     const Bitboard enemyKing   = board.pieces[King] & enemy;
     const Bitboard knights     = board.pieces[Knight] & enemy;
-    const bool anySliders      = (diagonal | straight) != 0;
     const Bitboard kingTargets = quietChecks ? ~occupied : ~own;
     for (Bitboard set = KingAttacks[king] & kingTargets & ~check.blockMask & ~check.behindMask; set;
          set &= set - 1) {
@@ -393,8 +392,10 @@ template <int side, Mode mode> void GenerateFor(const Board& board, MoveList& li
         if ((PawnAttacks[side][to] & enemyPawns) || (KnightAttacks[to] & knights) ||
             (KingAttacks[to] & enemyKing))
             continue;
-        if (anySliders &&
-            ((BishopAttacksFrom(board, to) & diagonal) || (RookAttacksFrom(board, to) & straight)))
+        // Lines with no enemy slider on them even on an empty board need no lookup.
+        if ((BishopEmptyAttacks[to] & diagonal) && (BishopAttacksFrom(board, to) & diagonal))
+            continue;
+        if ((RookEmptyAttacks[to] & straight) && (RookAttacksFrom(board, to) & straight))
             continue;
         Add<counting>(list, MakeMoveWord(king, to, King, board.squares[to]));
     }
