@@ -229,31 +229,37 @@ template <int side, Mode mode> void GenerateFor(const Board& board, MoveList& li
         }
     }
 
+    // Only lines through the king that hold an enemy slider can check or pin; entry 0 of an
+    // attack table is the line on an empty board.
     Bitboard diagRays = 0, antiRays = 0, rankRays = 0, fileRays = 0;
-    if (diagonal) {
+    if (diagonal & DiagAttacks[king][0]) {
         diagRays = DiagAttacksFrom(board, king);
-        antiRays = AntiDiagAttacksFrom(board, king);
         FindLineChecks(king, diagRays, diagonal, check);
+    }
+    if (diagonal & AntiDiagAttacks[king][0]) {
+        antiRays = AntiDiagAttacksFrom(board, king);
         FindLineChecks(king, antiRays, diagonal, check);
     }
-    if (straight) {
+    if (straight & RankAttacks[king][0]) {
         rankRays = RankAttacksFrom(board, king);
-        fileRays = FileAttacksFrom(board, king);
         FindLineChecks(king, rankRays, straight, check);
+    }
+    if (straight & FileAttacks[king][0]) {
+        fileRays = FileAttacksFrom(board, king);
         FindLineChecks(king, fileRays, straight, check);
     }
 
     // Pinned pieces' moves cannot answer a check, so in check the pins are only marked.
     const bool emitPinned = check.count == 0;
     Bitboard pinned       = 0;
-    if (diagonal) {
+    if (diagRays)
         FindLinePins<Diag, counting>(board, list, king, diagRays, diagonal, pinned, emitPinned);
+    if (antiRays)
         FindLinePins<AntiDiag, counting>(board, list, king, antiRays, diagonal, pinned, emitPinned);
-    }
-    if (straight) {
+    if (rankRays)
         FindLinePins<RankLine, counting>(board, list, king, rankRays, straight, pinned, emitPinned);
+    if (fileRays)
         FindLinePins<FileLine, counting>(board, list, king, fileRays, straight, pinned, emitPinned);
-    }
     const Bitboard free = own & ~pinned;
 
     if (check.count != 0)
