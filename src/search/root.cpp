@@ -100,6 +100,27 @@ bool SearchRootMoves(SearchState& state, Board& board, MoveList& rootMoves, int 
     return true;
 }
 
+// Makes a helper's line the search's result and reports it as the main thread reports its own
+// lines (an info line at the helper's depth); its first two moves are the best and ponder moves.
+void TakeLine(SearchState& state, const HelperLine& line) {
+    SearchControl& control = state.control;
+    PlyRecord& root        = state.plies[0];
+    PlyRecord& below       = state.plies[1];
+    control.iteration      = line.depth;
+    EmptyMultiPvPlaces(state.multiPv);
+    std::copy_n(line.moves.begin(), line.length, root.pv.begin());
+    root.pvLength    = line.length;
+    below.pvLength   = line.length - 1;
+    std::copy_n(line.moves.begin() + 1, below.pvLength, below.pv.begin());
+    if (state.hooks.rootResult) {
+        // The shell enters no result of a stopped search; this line is complete.
+        const SearchRunState runState = control.runState;
+        control.runState              = Untimed;
+        state.hooks.rootResult(state, line.score, line.moves[0]);
+        control.runState = runState;
+    }
+}
+
 } // namespace
 
 void SeedPrincipalLine(SearchState& state, const Board& board) {
@@ -152,7 +173,8 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
     std::fill_n(rootMoves.score.begin(), rootMoves.count, 0);
     StartHelpers(state, board, rootMoves);
 
-    bool completed = true;
+    bool completed     = true;
+    int completedDepth = 0;
     while (control.iteration <= control.maxDepth) {
         const int iteration = control.iteration;
         control.extraMs     = 0;
@@ -166,6 +188,7 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
             completed = false;
             break;
         }
+        completedDepth = iteration;
         KeepCompletedLines(state);
         if (hooks.iterationScored)
             hooks.iterationScored(state);
@@ -186,6 +209,13 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
     // Whatever ended the iterations ends the helpers' too, before a final wait for the
     // interface: nothing searches while the engine only listens.
     StopHelpers(state);
+    // A helper that completed a deeper iteration gives the answer; one that completed the
+    // depth limit first has ended the iterations.
+    HelperLine line;
+    if (TakeDeeperHelperLine(state, completedDepth, line)) {
+        TakeLine(state, line);
+        completed = completed || line.depth >= control.maxDepth;
+    }
     if (completed && hooks.finalWait)
         hooks.finalWait(state);
 

@@ -9,12 +9,17 @@
 // While a command waits for the main thread, the helpers step aside (see `attention`).
 // Helpers take different iterations (some depths are left out by some helpers), so that they
 // spread over the tree instead of repeating the main thread's work a little later.
+// With one line wanted (MultiPV 1, full strength), the helpers leave the lines of the
+// iterations they complete: a helper that completes the search's depth limit first ends the
+// search, and whenever the search ends, a helper's line deeper than the main thread's last
+// complete iteration becomes the search's result (see TakeDeeperHelperLine).
 // The threads are made when the thread count changes, never for a search, and wait on a
 // condition variable between searches.
 
 #include "board/types.h"
 #include "search/state.h"
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -69,6 +74,30 @@ struct SearchThreads {
     // however many helpers there are.
     std::atomic<bool> attention{false};
     std::condition_variable resumed;
+    // Lines the helpers leave (adopt: MultiPV 1 at full strength). adopt and lastDepth (the
+    // depth limit, MaxPly - 1 for none) are written by the main thread while the helpers are
+    // parked; the deepest complete helper line is guarded by mutex; lastDepthDone is set by the
+    // helper that completes lastDepth.
+    bool adopt                = false;
+    std::int32_t lastDepth    = MaxPly - 1;
+    std::atomic<bool> lastDepthDone{false};
+    std::int32_t lineDepth    = 0; // 0: no line yet
+    std::int32_t lineScore    = 0;
+    std::uint32_t lineLength  = 0;
+    std::array<Move, MaxPly> line{};
+    // The main thread's own: its node poll while the helpers may end its search, and, when one
+    // did, the run state it had then.
+    void (*mainNodePoll)(SearchState&) = nullptr;
+    bool mainEndedByHelper             = false;
+    SearchRunState mainRunState        = Stopped;
+};
+
+// A helper's complete root line.
+struct HelperLine {
+    std::int32_t depth    = 0;
+    std::int32_t score    = 0;
+    std::uint32_t length  = 0;
+    std::array<Move, MaxPly> moves{};
 };
 
 // Makes `main` search on `count` threads (brought into 1..MaxThreads) unless it already runs
@@ -89,6 +118,12 @@ void PublishHardLimit(const SearchState& main);
 
 // Tells the helpers to stop and returns once every one of them is parked.
 void StopHelpers(SearchState& main);
+
+// After StopHelpers, with one line wanted: when a helper completed a deeper iteration than
+// `completedDepth` (the main thread's last complete one), copies its line to `line` and returns
+// true. When a helper ended the search by completing the depth limit, the main thread gets
+// back the run state it had then, as if it had completed that depth itself.
+bool TakeDeeperHelperLine(SearchState& main, int completedDepth, HelperLine& line);
 
 // Lets helpers that stepped aside for the main thread search on, once it has cleared the
 // attention flag. Does nothing without helpers.
