@@ -10,7 +10,7 @@ wall time follows it.
 
   tools/threads_ttd.py [--engine build/tarvo] [--depth 9] [--repeat 3] [--hash 16]
 """
-import argparse, re, statistics, subprocess, sys, time
+import argparse, os, re, statistics, subprocess, sys, time
 from pathlib import Path
 
 def bench_fens(root):
@@ -27,9 +27,18 @@ class Engine:
         self.send(f"setoption name Threads value {threads}")
         self.send("isready"); self.wait("readyok")
 
-    def cpu_ns(self):
-        with open(f"/proc/{self.p.pid}/task/{self.p.pid}/schedstat") as f:
+    def cpu_ns(self, task=None):
+        with open(f"/proc/{self.p.pid}/task/{task or self.p.pid}/schedstat") as f:
             return int(f.read().split()[0])
+
+    def all_cpu_ns(self):
+        total = 0
+        for task in os.listdir(f"/proc/{self.p.pid}/task"):
+            try:
+                total += self.cpu_ns(task)
+            except OSError:
+                pass
+        return total
 
     def send(self, line):
         self.p.stdin.write(line + "\n"); self.p.stdin.flush()
@@ -45,12 +54,13 @@ class Engine:
     def run(self, fen, depth):
         self.send("ucinewgame"); self.send("position fen " + fen)
         self.send("isready"); self.wait("readyok")
-        cpu = self.cpu_ns()
+        cpu, every = self.cpu_ns(), self.all_cpu_ns()
         start = time.perf_counter()
         self.send(f"go depth {depth}")
         lines = self.wait("bestmove")
         wall = time.perf_counter() - start
         cpu = (self.cpu_ns() - cpu) / 1e9
+        self.others = (self.all_cpu_ns() - every) / 1e9 - cpu
         nodes, shown = 0, None
         for line in lines:
             m = re.search(r" depth (\d+) .*nodes (\d+)", line)
@@ -72,13 +82,14 @@ def main():
     a = ap.parse_args()
     fens = bench_fens(root)
     one, two = Engine(a.engine, 1, a.hash), Engine(a.engine, 2, a.hash)
-    ratios, proxies = [], []
+    ratios, proxies, helper_cpu, main_cpu = [], [], [], []
     tot1 = tot2 = 0.0
     for i, fen in enumerate(fens):
         w1, w2, n1, n2 = [], [], [], []
         for _ in range(a.repeat):
             w, n, d, _ = one.run(fen, a.depth); w1.append(w); n1.append(n)
             w, n, d2, bm = two.run(fen, a.depth); w2.append(w); n2.append(n)
+            helper_cpu.append(two.others); main_cpu.append(n)
             if d2 != a.depth:
                 print(f"position {i}: last line depth {d2} with two threads", file=sys.stderr)
         t1, t2 = statistics.median(w1), statistics.median(w2)
@@ -90,6 +101,8 @@ def main():
                   f"cpu1 {statistics.median(n1)*1000:7.1f} ms  cpu2 {statistics.median(n2)*1000:7.1f} ms"
                   f"  proxy {p:.2f}", flush=True)
     one.close(); two.close()
+    print(f"helper cpu / main cpu with two threads: {sum(helper_cpu) / sum(main_cpu):.2f}"
+          " (near 1: the two threads ran side by side)")
     q = statistics.quantiles(ratios, n=4)
     print(f"wall ratio: median {statistics.median(ratios):.3f}  quartiles {q[0]:.2f} {q[2]:.2f}"
           f"  min {min(ratios):.2f} max {max(ratios):.2f}  total {tot2/tot1:.3f}")
