@@ -121,6 +121,16 @@ void TakeLine(SearchState& state, const HelperLine& line) {
     }
 }
 
+// Ranks `move` first for the next iteration.
+void RankFirst(MoveList& rootMoves, Move move) {
+    int top = rootMoves.score[0];
+    for (std::uint32_t i = 1; i < rootMoves.count; ++i)
+        top = std::max(top, rootMoves.score[i]);
+    for (std::uint32_t i = 0; i < rootMoves.count; ++i)
+        if (rootMoves.moves[i] == move)
+            rootMoves.score[i] = top + 1;
+}
+
 } // namespace
 
 void SeedPrincipalLine(SearchState& state, const Board& board) {
@@ -185,10 +195,17 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
             hooks.iterationStart(state, rootMoves);
 
         if (!SearchRootMoves(state, board, rootMoves, iteration)) {
-            completed = false;
-            break;
+            // A helper completed this iteration or a deeper one: its line stands in for it.
+            HelperLine line;
+            if (!StoppedForHelperLine(state) ||
+                !TakeDeeperHelperLine(state, completedDepth, line)) {
+                completed = false;
+                break;
+            }
+            TakeLine(state, line);
+            RankFirst(rootMoves, line.moves[0]);
         }
-        completedDepth = iteration;
+        completedDepth = control.iteration;
         KeepCompletedLines(state);
         if (hooks.iterationScored)
             hooks.iterationScored(state);

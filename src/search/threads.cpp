@@ -95,14 +95,13 @@ bool HelperIterationDone(SearchState& state) {
     if (threads.adopt) {
         const PlyRecord& root = state.plies[0];
         std::lock_guard<std::mutex> lock(threads.mutex);
-        if (iteration > threads.lineDepth && root.pvLength > 0) {
-            threads.lineDepth  = iteration;
+        if (iteration > threads.lineDepth.load(Relaxed) && root.pvLength > 0) {
             threads.lineScore  = state.multiPv.score[0];
             threads.lineLength = root.pvLength;
             std::copy_n(root.pv.begin(), root.pvLength, threads.line.begin());
+            threads.lineDepth.store(iteration, Relaxed);
         }
         if (iteration >= threads.lastDepth) {
-            threads.lastDepthDone.store(true, Relaxed);
             threads.stop.store(true, Relaxed);
             return true;
         }
@@ -117,15 +116,17 @@ bool HelperIterationDone(SearchState& state) {
     return false;
 }
 
-// The main thread's node poll while its helpers may end the search.
+// The main thread's node poll while it may take the helpers' lines: a helper line as deep as
+// the current iteration stops it.
 void MainPoll(SearchState& main) {
     SearchThreads& threads = *main.threads;
     if (threads.mainNodePoll)
         threads.mainNodePoll(main);
-    if (main.control.runState != Stopped && threads.lastDepthDone.load(Relaxed)) {
-        threads.mainEndedByHelper = true;
-        threads.mainRunState      = main.control.runState;
-        main.control.runState     = Stopped;
+    if (main.control.runState != Stopped &&
+        threads.lineDepth.load(Relaxed) >= main.control.iteration) {
+        threads.mainStoppedForLine = true;
+        threads.mainRunState       = main.control.runState;
+        main.control.runState      = Stopped;
     }
 }
 
@@ -276,9 +277,8 @@ void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMov
         threads->stop.store(false, Relaxed);
         threads->adopt     = adopt;
         threads->lastDepth = lastDepth;
-        threads->lastDepthDone.store(false, Relaxed);
-        threads->lineDepth         = 0;
-        threads->mainEndedByHelper = false;
+        threads->lineDepth.store(0, Relaxed);
+        threads->mainStoppedForLine = false;
         threads->readClock = main.hooks.readClock;
         threads->startTick = main.control.startTick;
         threads->hardLimitMs.store(HardLimitMs(main.control), Relaxed);
@@ -315,17 +315,23 @@ bool TakeDeeperHelperLine(SearchState& main, int completedDepth, HelperLine& lin
     SearchThreads* threads = main.threads;
     if (!threads || main.threadIndex != 0 || !threads->adopt)
         return false;
-    if (threads->mainEndedByHelper) {
-        threads->mainEndedByHelper = false;
-        main.control.runState      = threads->mainRunState;
-    }
     std::lock_guard<std::mutex> lock(threads->mutex);
-    if (threads->lineDepth <= completedDepth)
+    const int depth = threads->lineDepth.load(Relaxed);
+    if (depth <= completedDepth)
         return false;
-    line.depth  = threads->lineDepth;
+    line.depth  = depth;
     line.score  = threads->lineScore;
     line.length = threads->lineLength;
     std::copy_n(threads->line.begin(), threads->lineLength, line.moves.begin());
+    return true;
+}
+
+bool StoppedForHelperLine(SearchState& main) {
+    SearchThreads* threads = main.threads;
+    if (!threads || main.threadIndex != 0 || !threads->mainStoppedForLine)
+        return false;
+    threads->mainStoppedForLine = false;
+    main.control.runState       = threads->mainRunState;
     return true;
 }
 

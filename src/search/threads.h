@@ -10,9 +10,11 @@
 // Helpers take different iterations (some depths are left out by some helpers), so that they
 // spread over the tree instead of repeating the main thread's work a little later.
 // With one line wanted (MultiPV 1, full strength), the helpers leave the lines of the
-// iterations they complete: a helper that completes the search's depth limit first ends the
-// search, and whenever the search ends, a helper's line deeper than the main thread's last
-// complete iteration becomes the search's result (see TakeDeeperHelperLine).
+// iterations they complete. A main thread that meets a helper's line as deep as the iteration it
+// is searching leaves that iteration and takes the line in its place, so that it always works
+// on the deepest iteration no thread has completed; the first thread to complete the search's
+// depth limit ends the search, and when the search ends otherwise, a helper's line deeper than
+// the main thread's last complete iteration is the answer.
 // The threads are made when the thread count changes, never for a search, and wait on a
 // condition variable between searches.
 
@@ -76,19 +78,18 @@ struct SearchThreads {
     std::condition_variable resumed;
     // Lines the helpers leave (adopt: MultiPV 1 at full strength). adopt and lastDepth (the
     // depth limit, MaxPly - 1 for none) are written by the main thread while the helpers are
-    // parked; the deepest complete helper line is guarded by mutex; lastDepthDone is set by the
-    // helper that completes lastDepth.
-    bool adopt                = false;
-    std::int32_t lastDepth    = MaxPly - 1;
-    std::atomic<bool> lastDepthDone{false};
-    std::int32_t lineDepth    = 0; // 0: no line yet
-    std::int32_t lineScore    = 0;
-    std::uint32_t lineLength  = 0;
+    // parked; the deepest complete helper line is written under mutex, and lineDepth (0: none
+    // yet) may also be read without it.
+    bool adopt             = false;
+    std::int32_t lastDepth = MaxPly - 1;
+    std::atomic<std::int32_t> lineDepth{0};
+    std::int32_t lineScore   = 0;
+    std::uint32_t lineLength = 0;
     std::array<Move, MaxPly> line{};
-    // The main thread's own: its node poll while the helpers may end its search, and, when one
-    // did, the run state it had then.
+    // The main thread's own: its node poll while it may take the helpers' lines, and, when it
+    // stopped an iteration for one, the run state it had then.
     void (*mainNodePoll)(SearchState&) = nullptr;
-    bool mainEndedByHelper             = false;
+    bool mainStoppedForLine            = false;
     SearchRunState mainRunState        = Stopped;
 };
 
@@ -119,11 +120,13 @@ void PublishHardLimit(const SearchState& main);
 // Tells the helpers to stop and returns once every one of them is parked.
 void StopHelpers(SearchState& main);
 
-// After StopHelpers, with one line wanted: when a helper completed a deeper iteration than
-// `completedDepth` (the main thread's last complete one), copies its line to `line` and returns
-// true. When a helper ended the search by completing the depth limit, the main thread gets
-// back the run state it had then, as if it had completed that depth itself.
+// With one line wanted: when a helper completed a deeper iteration than `completedDepth` (the
+// main thread's last complete one), copies its line to `line` and returns true.
 bool TakeDeeperHelperLine(SearchState& main, int completedDepth, HelperLine& line);
+
+// Whether the main thread's iteration was stopped only because a helper completed one as deep:
+// then the main thread gets back the run state it had, and searches on from that line.
+bool StoppedForHelperLine(SearchState& main);
 
 // Lets helpers that stepped aside for the main thread search on, once it has cleared the
 // attention flag. Does nothing without helpers.
