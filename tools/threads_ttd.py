@@ -83,7 +83,7 @@ def main():
     fens = bench_fens(root)
     one, two = Engine(a.engine, 1, a.hash), Engine(a.engine, 2, a.hash)
     ratios, proxies, helper_cpu, main_cpu = [], [], [], []
-    tot1 = tot2 = 0.0
+    tot1 = tot2 = cpu1 = cpu2 = 0.0
     for i, fen in enumerate(fens):
         w1, w2, n1, n2 = [], [], [], []
         for _ in range(a.repeat):
@@ -96,6 +96,7 @@ def main():
         r = t2 / t1
         p = statistics.median(n2) / statistics.median(n1)
         ratios.append(r); proxies.append(p); tot1 += t1; tot2 += t2
+        cpu1 += statistics.median(n1); cpu2 += statistics.median(n2)
         if a.verbose:
             print(f"{i:2d} t1 {t1*1000:7.1f} ms  t2 {t2*1000:7.1f} ms  ratio {r:.2f}  "
                   f"cpu1 {statistics.median(n1)*1000:7.1f} ms  cpu2 {statistics.median(n2)*1000:7.1f} ms"
@@ -108,7 +109,8 @@ def main():
           f"  min {min(ratios):.2f} max {max(ratios):.2f}  total {tot2/tot1:.3f}")
     q = statistics.quantiles(proxies, n=4)
     print(f"main-thread cpu ratio: median {statistics.median(proxies):.3f}"
-          f"  quartiles {q[0]:.2f} {q[2]:.2f}  min {min(proxies):.2f} max {max(proxies):.2f}")
+          f"  quartiles {q[0]:.2f} {q[2]:.2f}  min {min(proxies):.2f} max {max(proxies):.2f}"
+          f"  total {cpu2 / cpu1:.3f}")
 
 if __name__ == "__main__":
     main()
