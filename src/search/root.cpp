@@ -61,20 +61,8 @@ bool SearchRootMoves(SearchState& state, Board& board, MoveList& rootMoves, int 
     const float childDepth = static_cast<float>(iteration - 1);
     int threshold          = -Infinity;
 
-    const bool share = SharesRootMoves(state) && iteration > 1;
-    const std::uint32_t count = rootMoves.count;
-    const auto first          = static_cast<std::uint32_t>(lines);
-    for (std::uint32_t k = 0; k < count; ++k) {
-        // Odd helpers test the moves after the first lines from the last one back, so that
-        // they and the main thread meet in the middle.
-        const std::uint32_t i =
-            share && state.threadIndex % 2 == 1 && k >= first ? count - 1 - (k - first) : k;
+    for (std::uint32_t i = 0; i < rootMoves.count; ++i) {
         const Move move = rootMoves.moves[i];
-        if (share && k >= first && RootMoveRefuted(state, move, iteration, threshold)) {
-            if (hooks.rootResult)
-                hooks.rootResult(state, -Infinity, move);
-            continue;
-        }
         UndoInfo undo;
         MakeMove(board, move, undo);
         state.plies[0].currentMove = move;
@@ -84,7 +72,7 @@ bool SearchRootMoves(SearchState& state, Board& board, MoveList& rootMoves, int 
         control.reSearch = 0;
 
         int value;
-        if (iteration <= 1 || k < first) {
+        if (iteration <= 1 || static_cast<int>(i) < lines) {
             threshold          = -Infinity;
             value              = -Search(state, board, -Infinity, Infinity, childDepth, 1, true);
             rootMoves.score[i] = iteration * IterationWeight + value;
@@ -97,8 +85,6 @@ bool SearchRootMoves(SearchState& state, Board& board, MoveList& rootMoves, int 
                 rootMoves.score[i] = iteration * IterationWeight + value;
             } else {
                 value = -Infinity;
-                if (share)
-                    PublishRefutation(state, move, iteration, test);
             }
         }
         UnmakeMove(board, move, undo);

@@ -278,10 +278,6 @@ void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMov
         threads->adopt     = adopt;
         threads->lastDepth = lastDepth;
         threads->lineDepth.store(0, Relaxed);
-        threads->rootCount = rootMoves.count;
-        std::copy_n(rootMoves.moves.begin(), rootMoves.count, threads->rootMoves.begin());
-        for (std::uint32_t i = 0; i < rootMoves.count; ++i)
-            threads->refuted[i].store(0, Relaxed);
         threads->mainStoppedForLine = false;
         threads->readClock = main.hooks.readClock;
         threads->startTick = main.control.startTick;
@@ -328,33 +324,6 @@ bool TakeDeeperHelperLine(SearchState& main, int completedDepth, HelperLine& lin
     line.length = threads->lineLength;
     std::copy_n(threads->line.begin(), threads->lineLength, line.moves.begin());
     return true;
-}
-
-namespace {
-
-std::atomic<std::uint64_t>* RefutationOf(const SearchThreads& threads, Move move) {
-    for (std::uint32_t i = 0; i < threads.rootCount; ++i)
-        if (threads.rootMoves[i] == move)
-            return const_cast<std::atomic<std::uint64_t>*>(&threads.refuted[i]);
-    return nullptr;
-}
-
-} // namespace
-
-bool RootMoveRefuted(const SearchState& state, Move move, int iteration, int threshold) {
-    const std::atomic<std::uint64_t>* slot = RefutationOf(*state.threads, move);
-    if (!slot)
-        return false;
-    const std::uint64_t word = slot->load(Relaxed);
-    const auto bound         = static_cast<std::int32_t>(word & 0xffffffff) - Infinity;
-    return static_cast<int>(word >> 32) == iteration && bound <= threshold;
-}
-
-void PublishRefutation(const SearchState& state, Move move, int iteration, int bound) {
-    if (std::atomic<std::uint64_t>* slot = RefutationOf(*state.threads, move))
-        slot->store(std::uint64_t(std::uint32_t(iteration)) << 32 |
-                        std::uint32_t(std::clamp(bound, -Infinity, Infinity) + Infinity),
-                    Relaxed);
 }
 
 bool StoppedForHelperLine(SearchState& main) {

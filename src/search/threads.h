@@ -86,14 +86,6 @@ struct SearchThreads {
     std::int32_t lineScore   = 0;
     std::uint32_t lineLength = 0;
     std::array<Move, MaxPly> line{};
-    // Root moves a thread refuted in an iteration (its null-window test failed low), for the
-    // other threads searching that iteration, which then need not test them again: the root
-    // list as the main thread made it (written while the helpers are parked) and, for each
-    // move, the latest iteration that refuted it and the bound found (iteration in the high
-    // half, bound + Infinity in the low half; 0 for none).
-    std::uint32_t rootCount = 0;
-    std::array<Move, MaxMoves> rootMoves{};
-    std::array<std::atomic<std::uint64_t>, MaxMoves> refuted{};
     // The main thread's own: its node poll while it may take the helpers' lines, and, when it
     // stopped an iteration for one, the run state it had then.
     void (*mainNodePoll)(SearchState&) = nullptr;
@@ -131,16 +123,6 @@ void StopHelpers(SearchState& main);
 // With one line wanted: when a helper completed a deeper iteration than `completedDepth` (the
 // main thread's last complete one), copies its line to `line` and returns true.
 bool TakeDeeperHelperLine(SearchState& main, int completedDepth, HelperLine& line);
-
-// With one line wanted and helpers: whether `move` was refuted in `iteration` by some thread
-// with a bound no higher than `threshold`, and publishing such a refutation. Threads that take
-// an iteration together split its null-window tests: the main thread tests the root moves in
-// order, odd helpers from the last one back (see RootTestOrder).
-bool RootMoveRefuted(const SearchState& state, Move move, int iteration, int threshold);
-void PublishRefutation(const SearchState& state, Move move, int iteration, int bound);
-inline bool SharesRootMoves(const SearchState& state) {
-    return state.threads != nullptr && state.threads->adopt;
-}
 
 // Whether the main thread's iteration was stopped only because a helper completed one as deep:
 // then the main thread gets back the run state it had, and searches on from that line.
