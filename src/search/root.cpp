@@ -226,13 +226,11 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
     // Whatever ended the iterations ends the helpers' too, before a final wait for the
     // interface: nothing searches while the engine only listens.
     StopHelpers(state);
-    // A helper that completed a deeper iteration gives the answer; one that completed the
-    // depth limit first has ended the iterations.
+    // A search stopped otherwise: a helper that completed a deeper iteration gives the answer.
+    // (One that completed the depth limit has already ended the iterations above.)
     HelperLine line;
-    if (TakeDeeperHelperLine(state, completedDepth, line)) {
+    if (TakeDeeperHelperLine(state, completedDepth, line))
         TakeLine(state, line);
-        completed = completed || line.depth >= control.maxDepth;
-    }
     if (completed && hooks.finalWait)
         hooks.finalWait(state);
 
