@@ -100,6 +100,37 @@ bool SearchRootMoves(SearchState& state, Board& board, MoveList& rootMoves, int 
     return true;
 }
 
+// Makes a helper's line the search's result and reports it as the main thread reports its own
+// lines (an info line at the helper's depth); its first two moves are the best and ponder moves.
+void TakeLine(SearchState& state, const HelperLine& line) {
+    SearchControl& control = state.control;
+    PlyRecord& root        = state.plies[0];
+    PlyRecord& below       = state.plies[1];
+    control.iteration      = line.depth;
+    EmptyMultiPvPlaces(state.multiPv);
+    std::copy_n(line.moves.begin(), line.length, root.pv.begin());
+    root.pvLength    = line.length;
+    below.pvLength   = line.length - 1;
+    std::copy_n(line.moves.begin() + 1, below.pvLength, below.pv.begin());
+    if (state.hooks.rootResult) {
+        // The shell enters no result of a stopped search; this line is complete.
+        const SearchRunState runState = control.runState;
+        control.runState              = Untimed;
+        state.hooks.rootResult(state, line.score, line.moves[0]);
+        control.runState = runState;
+    }
+}
+
+// Ranks `move` first for the next iteration.
+void RankFirst(MoveList& rootMoves, Move move) {
+    int top = rootMoves.score[0];
+    for (std::uint32_t i = 1; i < rootMoves.count; ++i)
+        top = std::max(top, rootMoves.score[i]);
+    for (std::uint32_t i = 0; i < rootMoves.count; ++i)
+        if (rootMoves.moves[i] == move)
+            rootMoves.score[i] = top + 1;
+}
+
 } // namespace
 
 void SeedPrincipalLine(SearchState& state, const Board& board) {
@@ -152,7 +183,8 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
     std::fill_n(rootMoves.score.begin(), rootMoves.count, 0);
     StartHelpers(state, board, rootMoves);
 
-    bool completed = true;
+    bool completed     = true;
+    int completedDepth = 0;
     while (control.iteration <= control.maxDepth) {
         const int iteration = control.iteration;
         control.extraMs     = 0;
@@ -163,9 +195,17 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
             hooks.iterationStart(state, rootMoves);
 
         if (!SearchRootMoves(state, board, rootMoves, iteration)) {
-            completed = false;
-            break;
+            // A helper completed this iteration or a deeper one: its line stands in for it.
+            HelperLine line;
+            if (!StoppedForHelperLine(state) ||
+                !TakeDeeperHelperLine(state, completedDepth, line)) {
+                completed = false;
+                break;
+            }
+            TakeLine(state, line);
+            RankFirst(rootMoves, line.moves[0]);
         }
+        completedDepth = control.iteration;
         KeepCompletedLines(state);
         if (hooks.iterationScored)
             hooks.iterationScored(state);
@@ -186,6 +226,11 @@ void RootSearch(SearchState& state, Board& board, const SearchLimits& limits) {
     // Whatever ended the iterations ends the helpers' too, before a final wait for the
     // interface: nothing searches while the engine only listens.
     StopHelpers(state);
+    // A search stopped otherwise: a helper that completed a deeper iteration gives the answer.
+    // (One that completed the depth limit has already ended the iterations above.)
+    HelperLine line;
+    if (TakeDeeperHelperLine(state, completedDepth, line))
+        TakeLine(state, line);
     if (completed && hooks.finalWait)
         hooks.finalWait(state);
 

@@ -2,6 +2,7 @@
 
 #include "search/history.h"
 #include "search/root.h"
+#include "search/strength.h"
 
 #include <algorithm>
 #include <new>
@@ -26,6 +27,9 @@ void Publish(const SearchState& state) {
 
 // Nodes between two looks at the clock by a helper.
 constexpr std::uint32_t HelperClockNodes = 1024;
+// Nodes between two polls of a main thread whose helpers may end its search: a short search
+// should not run on long after a helper completed it.
+constexpr std::int32_t MainPollNodes = 1000;
 
 // The milliseconds after the start at which the main thread's rules end the search at the
 // latest, whatever happens within its iterations.
@@ -71,12 +75,59 @@ int FirstIteration(int threadIndex) {
     return depth;
 }
 
+// Keeps the best line of the helper's current iteration as its root line. The first root move
+// of every iteration is searched with a full window, so a complete iteration always has one.
+void HelperRootResult(SearchState& state, int value, Move move) {
+    int& best = state.multiPv.score[0]; // emptied at every iteration's start
+    if (value <= best || state.control.runState == Stopped)
+        return;
+    best                   = value;
+    PlyRecord& root        = state.plies[0];
+    const PlyRecord& below = state.plies[1];
+    root.pv[0]             = move;
+    std::copy_n(below.pv.begin(), below.pvLength, root.pv.begin() + 1);
+    root.pvLength = below.pvLength + 1;
+}
+
 bool HelperIterationDone(SearchState& state) {
-    int& iteration = state.control.iteration;
+    SearchThreads& threads = *state.threads;
+    int& iteration         = state.control.iteration;
+    if (threads.adopt) {
+        const PlyRecord& root = state.plies[0];
+        std::lock_guard<std::mutex> lock(threads.mutex);
+        if (iteration > threads.lineDepth.load(Relaxed) && root.pvLength > 0) {
+            threads.lineScore  = state.multiPv.score[0];
+            threads.lineLength = root.pvLength;
+            std::copy_n(root.pv.begin(), root.pvLength, threads.line.begin());
+            threads.lineDepth.store(iteration, Relaxed);
+        }
+        if (iteration >= threads.lastDepth) {
+            threads.stop.store(true, Relaxed);
+            return true;
+        }
+    }
+    const int completed = iteration;
     do
         ++iteration;
     while (HelperSkipsIteration(state.threadIndex, iteration));
+    // No helper leaves out the last depth: the first thread to complete it ends the search.
+    if (completed < threads.lastDepth)
+        iteration = std::min(iteration, static_cast<int>(threads.lastDepth));
     return false;
+}
+
+// The main thread's node poll while it may take the helpers' lines: a helper line as deep as
+// the current iteration stops it.
+void MainPoll(SearchState& main) {
+    SearchThreads& threads = *main.threads;
+    if (threads.mainNodePoll)
+        threads.mainNodePoll(main);
+    if (main.control.runState != Stopped &&
+        threads.lineDepth.load(Relaxed) >= main.control.iteration) {
+        threads.mainStoppedForLine = true;
+        threads.mainRunState       = main.control.runState;
+        main.control.runState      = Stopped;
+    }
 }
 
 void HelperMain(SearchThreads& threads, HelperThread& helper) {
@@ -122,7 +173,9 @@ std::unique_ptr<HelperThread> MakeHelper(SearchThreads& threads, int threadIndex
     state.threadIndex    = threadIndex;
     state.hooks.nodePoll = HelperPoll;
     state.hooks.rootPoll = HelperPoll;
-    // The helper keeps its root moves' keys to itself and reports nothing: no other hook.
+    // The helper keeps its root moves' keys to itself and leaves only complete lines: no
+    // other hook.
+    state.hooks.rootResult    = HelperRootResult;
     state.hooks.iterationDone = HelperIterationDone;
     return helper;
 }
@@ -194,6 +247,8 @@ void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMov
     SearchThreads* threads = main.threads;
     if (!threads || main.threadIndex != 0)
         return;
+    const bool adopt    = SearchedLines(main) == 1 && !main.options.limitStrength;
+    const int lastDepth = adopt ? std::clamp(main.control.maxDepth, 1, MaxPly - 1) : MaxPly - 1;
     {
         std::lock_guard<std::mutex> lock(threads->mutex);
         for (auto& helper : threads->helpers) {
@@ -210,7 +265,7 @@ void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMov
             // Only the main thread's depth ends the search: a helper that stopped at it would
             // sit idle while the main thread finishes its last iteration.
             state.control.maxDepth      = MaxPly - 1;
-            state.control.iteration     = FirstIteration(state.threadIndex);
+            state.control.iteration     = std::min(FirstIteration(state.threadIndex), lastDepth);
             state.control.pollInterval  = 0;
             state.control.pollCountdown = 0;
             helper->board               = board;
@@ -220,11 +275,21 @@ void StartHelpers(SearchState& main, const Board& board, const MoveList& rootMov
             helper->tbHits.store(0, Relaxed);
         }
         threads->stop.store(false, Relaxed);
+        threads->adopt     = adopt;
+        threads->lastDepth = lastDepth;
+        threads->lineDepth.store(0, Relaxed);
+        threads->mainStoppedForLine = false;
         threads->readClock = main.hooks.readClock;
         threads->startTick = main.control.startTick;
         threads->hardLimitMs.store(HardLimitMs(main.control), Relaxed);
         threads->running = static_cast<int>(threads->helpers.size());
         ++threads->searchNumber;
+    }
+    if (adopt) {
+        threads->mainNodePoll    = main.hooks.nodePoll;
+        main.hooks.nodePoll      = MainPoll;
+        main.control.pollInterval  = std::min(main.control.pollInterval, MainPollNodes);
+        main.control.pollCountdown = std::min(main.control.pollCountdown, MainPollNodes);
     }
     threads->wake.notify_all();
 }
@@ -238,10 +303,36 @@ void StopHelpers(SearchState& main) {
     SearchThreads* threads = main.threads;
     if (!threads || main.threadIndex != 0)
         return;
+    if (main.hooks.nodePoll == MainPoll)
+        main.hooks.nodePoll = threads->mainNodePoll;
     std::unique_lock<std::mutex> lock(threads->mutex);
     threads->stop.store(true, Relaxed);
     threads->resumed.notify_all();
     threads->parked.wait(lock, [&] { return threads->running == 0; });
+}
+
+bool TakeDeeperHelperLine(SearchState& main, int completedDepth, HelperLine& line) {
+    SearchThreads* threads = main.threads;
+    if (!threads || main.threadIndex != 0 || !threads->adopt)
+        return false;
+    std::lock_guard<std::mutex> lock(threads->mutex);
+    const int depth = threads->lineDepth.load(Relaxed);
+    if (depth <= completedDepth)
+        return false;
+    line.depth  = depth;
+    line.score  = threads->lineScore;
+    line.length = threads->lineLength;
+    std::copy_n(threads->line.begin(), threads->lineLength, line.moves.begin());
+    return true;
+}
+
+bool StoppedForHelperLine(SearchState& main) {
+    SearchThreads* threads = main.threads;
+    if (!threads || main.threadIndex != 0 || !threads->mainStoppedForLine)
+        return false;
+    threads->mainStoppedForLine = false;
+    main.control.runState       = threads->mainRunState;
+    return true;
 }
 
 void ResumeHelpers(SearchState& main) {

@@ -9,12 +9,19 @@
 // While a command waits for the main thread, the helpers step aside (see `attention`).
 // Helpers take different iterations (some depths are left out by some helpers), so that they
 // spread over the tree instead of repeating the main thread's work a little later.
+// With one line wanted (MultiPV 1, full strength), the helpers leave the lines of the
+// iterations they complete. A main thread that meets a helper's line as deep as the iteration it
+// is searching leaves that iteration and takes the line in its place, so that it always works
+// on the deepest iteration no thread has completed; the first thread to complete the search's
+// depth limit ends the search, and when the search ends otherwise, a helper's line deeper than
+// the main thread's last complete iteration is the answer.
 // The threads are made when the thread count changes, never for a search, and wait on a
 // condition variable between searches.
 
 #include "board/types.h"
 #include "search/state.h"
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -69,6 +76,29 @@ struct SearchThreads {
     // however many helpers there are.
     std::atomic<bool> attention{false};
     std::condition_variable resumed;
+    // Lines the helpers leave (adopt: MultiPV 1 at full strength). adopt and lastDepth (the
+    // depth limit, MaxPly - 1 for none) are written by the main thread while the helpers are
+    // parked; the deepest complete helper line is written under mutex, and lineDepth (0: none
+    // yet) may also be read without it.
+    bool adopt             = false;
+    std::int32_t lastDepth = MaxPly - 1;
+    std::atomic<std::int32_t> lineDepth{0};
+    std::int32_t lineScore   = 0;
+    std::uint32_t lineLength = 0;
+    std::array<Move, MaxPly> line{};
+    // The main thread's own: its node poll while it may take the helpers' lines, and, when it
+    // stopped an iteration for one, the run state it had then.
+    void (*mainNodePoll)(SearchState&) = nullptr;
+    bool mainStoppedForLine            = false;
+    SearchRunState mainRunState        = Stopped;
+};
+
+// A helper's complete root line.
+struct HelperLine {
+    std::int32_t depth    = 0;
+    std::int32_t score    = 0;
+    std::uint32_t length  = 0;
+    std::array<Move, MaxPly> moves{};
 };
 
 // Makes `main` search on `count` threads (brought into 1..MaxThreads) unless it already runs
@@ -89,6 +119,14 @@ void PublishHardLimit(const SearchState& main);
 
 // Tells the helpers to stop and returns once every one of them is parked.
 void StopHelpers(SearchState& main);
+
+// With one line wanted: when a helper completed a deeper iteration than `completedDepth` (the
+// main thread's last complete one), copies its line to `line` and returns true.
+bool TakeDeeperHelperLine(SearchState& main, int completedDepth, HelperLine& line);
+
+// Whether the main thread's iteration was stopped only because a helper completed one as deep:
+// then the main thread gets back the run state it had, and searches on from that line.
+bool StoppedForHelperLine(SearchState& main);
 
 // Lets helpers that stepped aside for the main thread search on, once it has cleared the
 // attention flag. Does nothing without helpers.

@@ -1,3 +1,4 @@
+#include "board/make_move.h"
 #include "eval/evaluate.h"
 #include "search/history.h"
 #include "search/qsearch.h"
@@ -127,16 +128,55 @@ TEST_F(RootSearchTest, FillCountMatchesAScanOfTheTable) {
 // Helper threads (also run under ThreadSanitizer).
 using ThreadedSearch = SearchFixture;
 
+// What a shell shows of a MultiPV 1 search: the best line of the current iteration, or the
+// line a helper left, with its depth; like the shell, it makes that line the search's.
+struct ShownLine {
+    int depth       = 0;
+    PlyRecord line  = {};
+} Shown;
+
+void ShowBestLine(SearchState& state, int score, Move move) {
+    if (score <= state.multiPv.score[0] || state.control.runState == Stopped)
+        return;
+    state.multiPv.score[0] = score;
+    PlyRecord& root        = state.plies[0];
+    const PlyRecord& below = state.plies[1];
+    root.pv[0]             = move;
+    std::copy_n(below.pv.begin(), below.pvLength, root.pv.begin() + 1);
+    root.pvLength = below.pvLength + 1;
+    Shown         = {state.control.iteration, root};
+}
+
 TEST_F(ThreadedSearch, HelpersSearchAlongAndAreParkedWhenTheMainThreadEnds) {
     SetSearchThreads(state, 3);
     ASSERT_NE(state.threads, nullptr);
     ASSERT_EQ(state.threads->helpers.size(), 2u);
     Board board = BoardFrom("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
-    for (int search = 0; search < 2; ++search) {
+    state.hooks.rootResult = ShowBestLine;
+    for (int search = 0; search < 3; ++search) {
+        // With two lines the main thread completes every depth itself; with one, the first
+        // thread to complete the last depth ends the search, and the answer is the line shown
+        // last, from that depth, legal to its end.
+        state.options.multiPv = search == 2 ? 2 : 1;
         Prepare(5);
         RootSearch(state, board, SearchLimits{});
         EXPECT_EQ(state.threads->running, 0);
-        EXPECT_NE(test::FindMove(board, test::MoveText(state.plies[0].pv[0])), NoMove);
+        const PlyRecord& root = state.plies[0];
+        if (search == 2) {
+            EXPECT_EQ(state.control.iteration, 6);
+        } else {
+            EXPECT_EQ(Shown.depth, 5);
+            ASSERT_EQ(root.pvLength, Shown.line.pvLength);
+            EXPECT_TRUE(std::equal(root.pv.begin(), root.pv.begin() + root.pvLength,
+                                   Shown.line.pv.begin()));
+        }
+        Board line = board;
+        for (std::uint32_t i = 0; i < root.pvLength; ++i) {
+            const Move move = FindMove(line, MoveText(root.pv[i]));
+            ASSERT_NE(move, NoMove) << i;
+            UndoInfo undo;
+            MakeMove(line, move, undo);
+        }
         std::uint64_t helperNodes = 0;
         for (const auto& helper : state.threads->helpers) {
             EXPECT_GT(helper->nodes.load(), 0u);
