@@ -71,7 +71,7 @@ Move TakeFirst(MoveList& list) {
 }
 
 bool IsSafeExchange(const Board& board, Move move) {
-    return StaticExchange(board, move) >= ExchangeTolerance;
+    return ExchangeAtLeast(board, move, ExchangeTolerance);
 }
 
 // A capture whose mover is worth no more than its victim cannot lose material, so the

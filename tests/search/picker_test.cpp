@@ -1,3 +1,4 @@
+#include "board/see.h"
 #include "board/tables.h"
 #include "board/validate.h"
 #include "search/draw.h"
@@ -206,6 +207,30 @@ TEST(IsStoredMoveLegal, AnswersExactlyWhetherAWordIsLegalOverTheWalk) {
     });
     EXPECT_GT(accepted, tested / 50);
     EXPECT_LT(accepted, tested / 2);
+}
+
+// The pickers' exchange filter stops early; its answers must be the full exchange's, for every
+// legal move over the walk (quiet ones included) and thresholds around the usual ones and the
+// illegal king capture's 10000.
+TEST(ExchangeAtLeast, AnswersAsTheFullExchangeForEveryThreshold) {
+    constexpr std::array<int, 11> Thresholds = {-10001, -10000, -500, -100, -16, -15,
+                                                0,      1,      225,  10000, 10001};
+    long tested = 0, losing = 0;
+    test::WalkSuite(test::WalkPlies - 1, [&](Board& board) {
+        if (::testing::Test::HasFailure())
+            return;
+        for (const Move move : test::LegalMoves(board)) {
+            const int value = StaticExchange(board, move);
+            for (const int threshold : Thresholds)
+                if (ExchangeAtLeast(board, move, threshold) != (value >= threshold))
+                    FAIL() << WriteFen(board) << " " << test::MoveText(move) << " value "
+                           << value << " threshold " << threshold;
+            ++tested;
+            losing += value < -15;
+        }
+    });
+    EXPECT_GT(losing, tested / 20);
+    EXPECT_GT(tested, 50000);
 }
 
 } // namespace
