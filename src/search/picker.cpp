@@ -25,20 +25,17 @@ constexpr int ExchangeTolerance = -15;
 constexpr int HashEvasionScore = 64000;
 constexpr int GoodEvasionBonus = 32000;
 
-template <typename AttacksFrom>
-Bitboard PinLinesAlong(const Board& board, Bitboard sliders, Bitboard candidates,
-                       AttacksFrom attacksFrom) {
-    const int king = board.kingSquare[board.sideToMove];
-    Bitboard lines = 0;
-    for (candidates &= attacksFrom(board, king) & board.colour[board.sideToMove]; candidates;
-         candidates &= candidates - 1) {
-        const int candidate = BitScan(candidates);
-        for (Bitboard pinners =
-                 attacksFrom(board, candidate) & LineThrough[king][candidate] & sliders;
-             pinners; pinners &= pinners - 1) {
-            const int pinner = BitScan(pinners);
+// The lines from the king to each slider with exactly one piece, a piece of the king's side,
+// between them: the pinner's square and the squares up to the king.
+Bitboard PinLinesTo(const Board& board, int king, Bitboard sliders) {
+    const Bitboard own = board.colour[board.sideToMove];
+    Bitboard lines     = 0;
+    for (; sliders; sliders &= sliders - 1) {
+        const int pinner         = BitScan(sliders);
+        const Bitboard blockers  = Between[king][pinner] & board.occupied;
+        const bool singleBlocker = blockers && !(blockers & (blockers - 1));
+        if (singleBlocker && (blockers & own))
             lines |= SquareBit[pinner] | Between[king][pinner];
-        }
     }
     return lines;
 }
@@ -152,14 +149,8 @@ void ComputePinLines(const Board& board, Bitboard checkers, Bitboard& straightPi
     const Bitboard queens          = board.pieces[Queen];
     const Bitboard diagonalSliders = (board.pieces[Bishop] | queens) & enemy;
     const Bitboard straightSliders = (board.pieces[Rook] | queens) & enemy;
-    diagonalPins                   = 0;
-    straightPins                   = 0;
-    if (diagonalSliders & BishopEmptyAttacks[king])
-        diagonalPins = PinLinesAlong(board, diagonalSliders, DiagonalPinCandidates,
-                                     [](const Board& b, int s) { return BishopAttacksFrom(b, s); });
-    if (straightSliders & RookEmptyAttacks[king])
-        straightPins = PinLinesAlong(board, straightSliders, StraightPinCandidates,
-                                     [](const Board& b, int s) { return RookAttacksFrom(b, s); });
+    diagonalPins = PinLinesTo(board, king, diagonalSliders & BishopEmptyAttacks[king]);
+    straightPins = PinLinesTo(board, king, straightSliders & RookEmptyAttacks[king]);
 }
 
 void InitPicker(const SearchState& state, MovePicker& picker, int ply, int checkerCount) {
