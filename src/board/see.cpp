@@ -57,6 +57,27 @@ struct Exchange {
     return type;
 }
 
+// Plays the exchange out from the mover's first capture until the answer is settled (see
+// ExchangeAtLeast for the rules).
+bool ExchangeFrom(const Board& board, Move move, int threshold, int balance, int onTarget) {
+    Exchange x      = StartExchange(board, move);
+    const int mover = board.sideToMove;
+    int toMove      = mover ^ 1;
+    for (;;) {
+        const int next = toMove == mover ? balance + onTarget : balance - onTarget;
+        if (!(x.attackers & board.colour[toMove]) || (toMove == mover) == (next < threshold))
+            return toMove != mover;
+        const int type = TakeLeastValuable(board, x, toMove);
+        balance        = next;
+        onTarget       = ExchangeValue[type];
+        toMove ^= 1;
+        // A king that took a defended piece made an illegal capture, which the other side
+        // answers by taking the king: that ends the exchange.
+        if (type == King && (x.attackers & board.colour[toMove]))
+            return (toMove == mover ? 10000 : -10000) >= threshold;
+    }
+}
+
 } // namespace
 
 int StaticExchange(const Board& board, Move move) {
@@ -105,7 +126,6 @@ int StaticExchange(const Board& board, Move move) {
 bool ExchangeAtLeast(const Board& board, Move move, int threshold) {
     if (move & CastlingFlag)
         return 0 >= threshold;
-    Exchange x = StartExchange(board, move);
 
     // balance: the mover's material gain after the captures so far. A side may stop instead of
     // capturing, so the exchange is settled as soon as a capture would decide it: when the
@@ -121,22 +141,31 @@ bool ExchangeAtLeast(const Board& board, Move move, int threshold) {
     }
     if (balance < threshold)
         return false;
+    // Losing the mover outright still reaches the threshold: nothing that follows matters.
+    if (balance - onTarget >= threshold)
+        return true;
 
-    const int mover = board.sideToMove;
-    int toMove      = mover ^ 1;
-    for (;;) {
-        const int next = toMove == mover ? balance + onTarget : balance - onTarget;
-        if (!(x.attackers & board.colour[toMove]) || (toMove == mover) == (next < threshold))
-            return toMove != mover;
-        const int type = TakeLeastValuable(board, x, toMove);
-        balance        = next;
-        onTarget       = ExchangeValue[type];
-        toMove ^= 1;
-        // A king that took a defended piece made an illegal capture, which the other side
-        // answers by taking the king: that ends the exchange.
-        if (type == King && (x.attackers & board.colour[toMove]))
-            return (toMove == mover ? 10000 : -10000) >= threshold;
-    }
+    // Most exchanges are settled by the opponent's cheapest defender, which the plain tables
+    // find without the sliding-attack lookups: none at all, or a pawn or knight whose capture
+    // the mover could not take back profitably enough.
+    const int mover         = board.sideToMove;
+    const int to            = MoveTo(move);
+    const Bitboard enemy    = board.colour[mover ^ 1];
+    const Bitboard queens   = board.pieces[Queen];
+    const Bitboard defender = enemy & ((PawnAttacks[mover][to] & board.pieces[Pawn]) |
+                                       (KnightAttacks[to] & board.pieces[Knight]) |
+                                       (KingAttacks[to] & board.pieces[King]) |
+                                       (BishopEmptyAttacks[to] & (board.pieces[Bishop] | queens)) |
+                                       (RookEmptyAttacks[to] & (board.pieces[Rook] | queens)));
+    if (!defender)
+        return true;
+    if (PawnAttacks[mover][to] & board.pieces[Pawn] & enemy)
+        return balance - onTarget + ExchangeValue[Pawn] >= threshold &&
+               ExchangeFrom(board, move, threshold, balance, onTarget);
+    if (KnightAttacks[to] & board.pieces[Knight] & enemy)
+        return balance - onTarget + ExchangeValue[Knight] >= threshold &&
+               ExchangeFrom(board, move, threshold, balance, onTarget);
+    return ExchangeFrom(board, move, threshold, balance, onTarget);
 }
 
 } // namespace tarvo
