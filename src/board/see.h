@@ -20,4 +20,8 @@ inline constexpr std::array<int, 4> PromotionValue = {950, 310, 500, 325};
 // generators produce in this position, quiet ones included). The board is not changed.
 int StaticExchange(const Board& board, Move move);
 
+// StaticExchange(board, move) >= threshold, found with fewer steps: the captures are followed
+// only until the answer can no longer change.
+bool ExchangeAtLeast(const Board& board, Move move, int threshold);
+
 } // namespace tarvo

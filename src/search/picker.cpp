@@ -1,6 +1,8 @@
 #include "search/picker.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
 
 #include "board/movegen.h"
 #include "board/see.h"
@@ -23,36 +25,37 @@ constexpr int ExchangeTolerance = -15;
 constexpr int HashEvasionScore = 64000;
 constexpr int GoodEvasionBonus = 32000;
 
-template <typename AttacksFrom>
-Bitboard PinLinesAlong(const Board& board, Bitboard sliders, Bitboard candidates,
-                       AttacksFrom attacksFrom) {
-    const int king = board.kingSquare[board.sideToMove];
-    Bitboard lines = 0;
-    for (candidates &= attacksFrom(board, king) & board.colour[board.sideToMove]; candidates;
-         candidates &= candidates - 1) {
-        const int candidate = BitScan(candidates);
-        for (Bitboard pinners =
-                 attacksFrom(board, candidate) & LineThrough[king][candidate] & sliders;
-             pinners; pinners &= pinners - 1) {
-            const int pinner = BitScan(pinners);
+// The lines from the king to each slider with exactly one piece, a piece of the king's side,
+// between them: the pinner's square and the squares up to the king.
+Bitboard PinLinesTo(const Board& board, int king, Bitboard sliders) {
+    const Bitboard own = board.colour[board.sideToMove];
+    Bitboard lines     = 0;
+    for (; sliders; sliders &= sliders - 1) {
+        const int pinner         = BitScan(sliders);
+        const Bitboard blockers  = Between[king][pinner] & board.occupied;
+        const bool singleBlocker = blockers && !(blockers & (blockers - 1));
+        if (singleBlocker && (blockers & own))
             lines |= SquareBit[pinner] | Between[king][pinner];
-        }
     }
     return lines;
 }
 
-// Best-first selection: the highest score moves to position 0. Scanning down from the end and
-// replacing only on a strictly greater score, a tie goes to position 0 if it holds the best
-// score, else to the highest position that does.
+// Best-first selection: the highest score moves to position 0. A tie goes to position 0 if it
+// holds the best score, else to the highest position that does. Each score is packed with its
+// position (scores stay far inside 24 bits, positions below 256), so that one maximum over the
+// packed words, which the compiler vectorises, finds the highest position of the best score.
 void SelectBest(MoveList& list) {
-    int best = 0;
-    for (int i = static_cast<int>(list.count) - 1; i >= 1; --i)
-        if (list.score[i] > list.score[best])
-            best = i;
-    if (best != 0) {
-        std::swap(list.moves[0], list.moves[best]);
-        std::swap(list.score[0], list.score[best]);
-    }
+    static_assert(MaxMoves <= 256);
+    const int count = static_cast<int>(list.count);
+    int top         = INT32_MIN;
+    for (int i = 1; i < count; ++i)
+        top = std::max(top, list.score[i] * 256 + i);
+    // An arithmetic shift floors, which gives back the score whatever its sign.
+    if (count < 2 || (top >> 8) <= list.score[0])
+        return;
+    const int best = top & 255;
+    std::swap(list.moves[0], list.moves[best]);
+    std::swap(list.score[0], list.score[best]);
 }
 
 // Removes position 0; the last move takes its place.
@@ -65,7 +68,7 @@ Move TakeFirst(MoveList& list) {
 }
 
 bool IsSafeExchange(const Board& board, Move move) {
-    return StaticExchange(board, move) >= ExchangeTolerance;
+    return ExchangeAtLeast(board, move, ExchangeTolerance);
 }
 
 // A capture whose mover is worth no more than its victim cannot lose material, so the
@@ -146,14 +149,8 @@ void ComputePinLines(const Board& board, Bitboard checkers, Bitboard& straightPi
     const Bitboard queens          = board.pieces[Queen];
     const Bitboard diagonalSliders = (board.pieces[Bishop] | queens) & enemy;
     const Bitboard straightSliders = (board.pieces[Rook] | queens) & enemy;
-    diagonalPins                   = 0;
-    straightPins                   = 0;
-    if (diagonalSliders & BishopEmptyAttacks[king])
-        diagonalPins = PinLinesAlong(board, diagonalSliders, DiagonalPinCandidates,
-                                     [](const Board& b, int s) { return BishopAttacksFrom(b, s); });
-    if (straightSliders & RookEmptyAttacks[king])
-        straightPins = PinLinesAlong(board, straightSliders, StraightPinCandidates,
-                                     [](const Board& b, int s) { return RookAttacksFrom(b, s); });
+    diagonalPins = PinLinesTo(board, king, diagonalSliders & BishopEmptyAttacks[king]);
+    straightPins = PinLinesTo(board, king, straightSliders & RookEmptyAttacks[king]);
 }
 
 void InitPicker(const SearchState& state, MovePicker& picker, int ply, int checkerCount) {

@@ -1,3 +1,4 @@
+#include "board/see.h"
 #include "board/tables.h"
 #include "board/validate.h"
 #include "search/draw.h"
@@ -206,6 +207,38 @@ TEST(IsStoredMoveLegal, AnswersExactlyWhetherAWordIsLegalOverTheWalk) {
     });
     EXPECT_GT(accepted, tested / 50);
     EXPECT_LT(accepted, tested / 2);
+}
+
+// The pickers' exchange filter stops early; its answers must be the full exchange's, for every
+// legal move (quiet ones included) over the walk and a few hand-set exchanges (a lone king
+// defending, a king recapture refuted by a battery, promotions, en passant, x-rays), at
+// thresholds around the usual ones and the illegal king capture's 10000.
+TEST(ExchangeAtLeast, AnswersAsTheFullExchangeForEveryThreshold) {
+    constexpr std::array<int, 11> Thresholds = {-10001, -10000, -500, -100, -16, -15,
+                                                0,      1,      225,  10000, 10001};
+    long tested = 0, losing = 0;
+    const auto check = [&](Board& board) {
+        if (::testing::Test::HasFailure())
+            return;
+        for (const Move move : test::LegalMoves(board)) {
+            const int value = StaticExchange(board, move);
+            for (const int threshold : Thresholds)
+                if (ExchangeAtLeast(board, move, threshold) != (value >= threshold))
+                    FAIL() << WriteFen(board) << " " << test::MoveText(move) << " value "
+                           << value << " threshold " << threshold;
+            ++tested;
+            losing += value < -15;
+        }
+    };
+    for (const char* fen : {"6k1/5p2/8/8/8/8/8/5R1K w - - 0 1", "6k1/5p2/8/8/8/8/5R2/5R1K w - - 0 1",
+                            "r5k1/1P6/8/8/8/8/8/6K1 w - - 0 1", "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1",
+                            "3r2k1/3r4/8/8/8/3Q4/3R4/3R2K1 w - - 0 1"}) {
+        Board board = BoardFrom(fen);
+        check(board);
+    }
+    test::WalkSuite(test::WalkPlies - 1, check);
+    EXPECT_GT(losing, tested / 20);
+    EXPECT_GT(tested, 20000);
 }
 
 } // namespace
