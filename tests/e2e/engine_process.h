@@ -34,7 +34,6 @@ inline std::string Last(const Lines& lines) {
 inline std::string BestMove(const Lines& lines) {
     return Last(lines).starts_with("bestmove ") ? Tokens(lines.back()).at(1) : "";
 }
-
 inline int Count(const Lines& lines, const std::string& prefix) {
     return static_cast<int>(std::ranges::count_if(
         lines, [&](const std::string& line) { return line.starts_with(prefix); }));
@@ -86,8 +85,8 @@ class EngineProcess {
 
     // A blocking pipe takes the whole text, however long, as the engine reads it.
     void send(const std::string& line) {
-        const std::string text             = line + "\n";
-        [[maybe_unused]] const ssize_t put = write(toEngine_, text.data(), text.size());
+        [[maybe_unused]] const ssize_t put =
+            write(toEngine_, (line + "\n").data(), line.size() + 1);
     }
     // Lists the options (they take effect only after that), then sets each "NAME value V".
     void uci(const Lines& options = {}) {
