@@ -1,6 +1,9 @@
 #pragma once
 // Board invariants for the fuzz targets, which run without GoogleTest: every check names the
 // first broken invariant and stops the process, so the fuzzer keeps the input that broke it.
+// Their standard streams: output goes nowhere (the engine answers every command, and writing it
+// would cost more than running it), and input is an empty pipe that stays open, so a stray read
+// blocks until the fuzzer's timeout reports it instead of ending the process quietly.
 
 #include "board/fen.h"
 #include "board/make_move.h"
@@ -10,6 +13,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tarvo::fuzz {
 
@@ -65,8 +70,9 @@ inline bool SameBoard(const Board& a, const Board& b) {
     if (a.historyCount != b.historyCount || a.sideToMove != b.sideToMove ||
         a.squares != b.squares || a.epFile != b.epFile || a.castling != b.castling ||
         a.kingSquare != b.kingSquare || a.halfmoveClock != b.halfmoveClock ||
-        a.pieces != b.pieces || a.occupied != b.occupied || a.colour != b.colour || a.hashKey != b.hashKey ||
-        a.castlingSetup.mask != b.castlingSetup.mask || a.castlingSetup.key != b.castlingSetup.key)
+        a.pieces != b.pieces || a.occupied != b.occupied || a.colour != b.colour ||
+        a.hashKey != b.hashKey || a.castlingSetup.mask != b.castlingSetup.mask ||
+        a.castlingSetup.key != b.castlingSetup.key)
         return false;
     for (std::uint32_t i = 0; i < a.historyCount && i < HistoryCapacity; ++i)
         if (a.history[i] != b.history[i])
@@ -115,6 +121,14 @@ inline void CheckBoardAndEveryMove(Board& board) {
     CheckBoard(board);
     if (const char* problem = MoveProblem(board))
         Fail(problem, board);
+}
+
+inline void SilenceStandardStreams() {
+    const int nowhere = ::open("/dev/null", O_WRONLY);
+    if (nowhere >= 0)
+        ::dup2(nowhere, STDOUT_FILENO), ::close(nowhere);
+    if (int ends[2]; ::pipe(ends) == 0)
+        ::dup2(ends[0], STDIN_FILENO), ::close(ends[0]); // the write end stays open
 }
 
 } // namespace tarvo::fuzz

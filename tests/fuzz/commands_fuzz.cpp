@@ -12,7 +12,6 @@
 #include "board/fen.h"
 #include "board/tables.h"
 #include "fuzz/board_checks.h"
-#include "fuzz/quiet_io.h"
 #include "search/tt.h"
 #include "uci/control.h"
 #include "uci/engine.h"
@@ -94,16 +93,13 @@ bool isDeepPerft(const std::string& line) {
 }
 
 // Option names match in any letter case and with any blanks between words, as the engine reads
-// them.
+// them (blanks inside words too are dropped here: that only skips a few more lines).
 bool isSizeOption(const std::string& line) {
     std::string name;
-    for (const char c : line.substr(0, 64)) {
-        const bool blank = c == ' ' || c == '\t';
-        if (!blank || (!name.empty() && name.back() != ' '))
-            name.push_back(blank ? ' '
-                                 : static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-    }
-    return startsWith(name, "setoption name hash") || startsWith(name, "setoption name threads");
+    for (const char c : line.substr(0, 64))
+        if (c != ' ' && c != '\t')
+            name.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    return startsWith(name, "setoptionnamehash") || startsWith(name, "setoptionnamethreads");
 }
 
 bool isSkipped(const std::string& line) {

@@ -7,7 +7,6 @@
 #include "board/fen.h"
 #include "board/tables.h"
 #include "fuzz/board_checks.h"
-#include "fuzz/quiet_io.h"
 #include "uci/options.h"
 #include "uci/position.h"
 
