@@ -11,15 +11,11 @@
 #include "uci/io.h"
 #include "uci/poll.h"
 
-#include <atomic>
-#include <chrono>
 #include <climits>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
-#include <thread>
 #include <tuple>
-#include <unistd.h>
 #include <vector>
 
 namespace tarvo {
@@ -481,42 +477,6 @@ TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
         EXPECT_EQ(state->control.infiniteOrPonder, c.infinite && !c.keepsLimits);
         EXPECT_EQ(LoopReads(), c.unread);
     }
-    useStandardInput();
-}
-
-// Standard input is read by a thread of its own: with the search thread busy elsewhere (it
-// takes nothing here until the end), isready is answered and a stop raises the attention
-// flag that makes helper threads step aside; the lines after the stop are the loop's.
-TEST(InputReader, ActsWhileTheSearchThreadIsBusy) {
-    int pipeEnds[2];
-    ASSERT_EQ(pipe(pipeEnds), 0);
-    const int savedInput = dup(0);
-    dup2(pipeEnds[0], 0);
-    close(pipeEnds[0]);
-    useStandardInput();
-    const auto send = [&](std::string_view text) {
-        ASSERT_EQ(write(pipeEnds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    };
-    send("position startpos\n");
-    static char line[CommandLineCapacity];
-    EXPECT_EQ(readLine(line, CommandLineCapacity), 18);
-
-    std::atomic<bool> attention{false};
-    const std::string answered = Output([&] {
-        beginSearchInput(&attention);
-        send("isready\nsetoption name Hash value 32\nstop\nisready\n");
-        for (int ms = 0; ms < 20000 && !attention.load(); ++ms)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    });
-    EXPECT_EQ(answered, "readyok\n");
-    EXPECT_TRUE(attention.load());
-    EXPECT_EQ(takeSearchEvents(&attention), unsigned{StopEvent});
-    EXPECT_FALSE(attention.load());
-    endSearchInput();
-    close(pipeEnds[1]);
-    EXPECT_EQ(LoopReads(), "setoption name Hash value 32\nisready\n");
-    dup2(savedInput, 0);
-    close(savedInput);
     useStandardInput();
 }
 
