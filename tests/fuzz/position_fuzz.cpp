@@ -1,8 +1,6 @@
-// Fuzz target: arbitrary text as `position` commands. Each line of the input is read twice:
-// as a FEN by the reader itself (a refused text must leave the board exactly as it was, an
-// accepted one must give a sound board) and as the text of a `position` command, applied to
-// the board the earlier lines left. After every line the board keeps its invariants, and every
-// legal move made and unmade on it restores every field.
+// Fuzz target: each line of the input read as a FEN (a refused text leaves the board exactly as it
+// was, an accepted one gives a sound board) and as a `position` command applied to the board the
+// earlier lines left; after every line every legal move made and unmade restores every field.
 
 #include "board/fen.h"
 #include "board/tables.h"

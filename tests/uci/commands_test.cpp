@@ -259,7 +259,6 @@ TEST(Wdl, OddsOfRootScores) {
         EXPECT_EQ(std::tuple(wdl.win, wdl.draw, wdl.loss), std::tuple(c.win, c.draw, c.loss))
             << c.score << " " << c.material;
     }
-    EXPECT_EQ(wdlMaterial(BoardFrom(StartFen)), 78);
 }
 
 // The keywords' values themselves are read in the search set-up tests.
@@ -319,9 +318,8 @@ TEST(MultiPvTable, RanksAndPrintsLinesAndRefusesResultsAfterAStop) {
     EXPECT_EQ(MoveFrom(state->plies[0].pv[0]), 13);
 }
 
-// The search's behaviour, pinned: a reduced bench counts exactly these nodes, whatever an
-// earlier search left behind. A change to pruning, extensions, ordering or evaluation moves the
-// count; such a change updates the number here and the bench signature in the same commit.
+// The search's behaviour, pinned, whatever an earlier search left behind: a change to it updates
+// the number here and the bench signature in the same commit.
 TEST(Bench, ReducedBenchCountsThePinnedNodes) {
     const auto state = std::make_unique<SearchState>();
     InitSearchState(*state);
@@ -350,13 +348,12 @@ TEST(Dispatch, ExtensionsAreWholeWordsAndShortLinesReadEmptyText) {
     const std::string diagram = Say("d\n");
     EXPECT_NE(diagram.find("Fen: " + std::string(StartFen) + "\n"), std::string::npos);
     EXPECT_EQ(Say("d \n"), diagram);
-    for (const char* line : {"dd\n", "d x\n", "evaluate\n"})
+    for (const char* line : {"dd\n", "d x\n", "evaluate\n", "gox perft 1\n"})
         EXPECT_EQ(Say(line), "") << line;
     Say("position startpos moves e2e4\n");
     EXPECT_EQ(Say("position").rfind("info string ", 0), 0u);
     EXPECT_NE(Say("d\n").find("Fen: rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"),
               std::string::npos);
-    EXPECT_EQ(Say("gox perft 1\n"), "");
     EXPECT_NE(Say("go\tperft 1\n").find("\nNodes searched: 20\n"), std::string::npos);
 }
 

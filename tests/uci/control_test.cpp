@@ -11,6 +11,7 @@
 #include "uci/io.h"
 #include "uci/poll.h"
 
+#include <array>
 #include <climits>
 #include <gtest/gtest.h>
 #include <memory>
@@ -63,9 +64,9 @@ TEST(AllocateTime, WorkedValuesCappedAtTheClock) {
         allocateTime(*state, board, c.wtime, c.btime, c.winc, 0, c.movestogo, c.ponder);
         SCOPED_TRACE(&c - cases);
         const SearchControl& ctl = state->control;
-        EXPECT_EQ(std::tuple(ctl.budgetMs, ctl.maxTimeMs, ctl.deadlineMs, ctl.pollCountdown),
-                  std::tuple(c.budget, c.max, c.deadline, c.countdown));
-        EXPECT_EQ(ctl.pollInterval, 10000);
+        EXPECT_EQ(std::tuple(ctl.budgetMs, ctl.maxTimeMs, ctl.deadlineMs, ctl.pollCountdown,
+                             ctl.pollInterval),
+                  std::tuple(c.budget, c.max, c.deadline, c.countdown, 10000));
     }
 }
 
@@ -74,22 +75,19 @@ TEST(AllocateTime, WorkedValuesCappedAtTheClock) {
 TEST(AllocateTime, NeverFallsAsTheClockRises) {
     const auto state              = std::make_unique<SearchState>();
     state->options.moveOverheadMs = 10;
-    Board board{};
-    for (const RateOfPlay rate : {SlowRate, NormalRate, FastRate})
-        for (const int increment : {0, 2000})
-            for (const int movesToGo : {0, 1, 5})
-                for (const bool ponder : {false, true}) {
-                    state->options.rateOfPlay = rate;
-                    int budget = INT_MIN, max = INT_MIN;
-                    for (int clock = 100; clock <= 600000; clock += clock < 20000 ? 1 : 97) {
-                        allocateTime(*state, board, clock, 0, increment, 0, movesToGo, ponder);
-                        const SearchControl& ctl = state->control;
-                        ASSERT_TRUE(ctl.budgetMs >= budget && ctl.maxTimeMs >= max)
-                            << clock << " " << rate << " " << increment << " " << movesToGo;
-                        budget = ctl.budgetMs;
-                        max    = ctl.maxTimeMs;
-                    }
-                }
+    for (int setting = 0; setting < 36; ++setting) { // rate, increment, moves to go, ponder
+        state->options.rateOfPlay = static_cast<RateOfPlay>(setting % 3);
+        const int increment       = setting / 3 % 2 * 2000,
+                  movesToGo       = std::array{0, 1, 5}[setting / 6 % 3];
+        int budget = INT_MIN, max = INT_MIN;
+        for (int clock = 100; clock <= 600000; clock += clock < 20000 ? 1 : 97) {
+            allocateTime(*state, Board{}, clock, 0, increment, 0, movesToGo, setting >= 18);
+            const SearchControl& ctl = state->control;
+            ASSERT_TRUE(ctl.budgetMs >= budget && ctl.maxTimeMs >= max) << clock << " " << setting;
+            budget = ctl.budgetMs;
+            max    = ctl.maxTimeMs;
+        }
+    }
 }
 
 constexpr Move E2E4 = MakeMoveWord(12, 28, Pawn, NoPiece, DoubleStepFlag);
@@ -290,7 +288,7 @@ TEST(CheckLimits, NodeLimitAndPeriodicLinesCountEveryThread) {
 }
 
 // A mate score counts its iteration towards the mate sum, either side's mate.
-TEST(IterationRules, WhenClockPlayEndsAfterAnIteration) {
+TEST(IterationRules, WhenClockPlayEndsAndWhichMoveIsEasy) {
     const struct {
         int iteration, score, previous;
         SearchRunState run;
@@ -343,11 +341,8 @@ TEST(IterationRules, WhenClockPlayEndsAfterAnIteration) {
         iterationScored(*state);
     }
     EXPECT_EQ(state->control.mateIterationSum, 2 + 3);
-}
-
-TEST(EasyMove, SetAtIterationTwoByAGapOf150AndClearedForGood) {
-    const auto state = std::make_unique<SearchState>();
-    // The root list as ordered by the previous iteration's keys.
+    // The easy move is set at iteration 2 by a gap of 150, and cleared for good. The root list as
+    // ordered by the previous iteration's keys:
     const auto after = [&](int iteration, int firstKey, int secondKey, Move first = E2E4,
                            std::uint32_t count = 2) {
         MoveList root;
