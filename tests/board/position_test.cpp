@@ -1,6 +1,3 @@
-// The game state read from and written to FEN, make and unmake, and the generators the walk
-// over the perft suites checks against making every legal move.
-
 #include "board/make_move.h"
 #include "board/movegen.h"
 #include "board/staged.h"

@@ -1,9 +1,7 @@
 #pragma once
-// Board invariants for the fuzz targets, which run without GoogleTest: every check names the
-// first broken invariant and stops the process, so the fuzzer keeps the input that broke it.
-// Their standard streams: output goes nowhere (the engine answers every command, and writing it
-// would cost more than running it), and input is an empty pipe that stays open, so a stray read
-// blocks until the fuzzer's timeout reports it instead of ending the process quietly.
+// Board invariants for the fuzz targets, which run without GoogleTest: each check names the first
+// broken invariant and stops the process, so the fuzzer keeps the input. Their output goes nowhere
+// and their input is an open empty pipe: a stray read blocks until the fuzzer's timeout says so.
 
 #include "board/fen.h"
 #include "board/make_move.h"
@@ -85,9 +83,8 @@ inline void CheckBoard(const Board& board) {
         Fail(problem, board);
 }
 
-// The first problem of a legal move (or of a null move, out of check) made and unmade on the
-// board, or nullptr: after the move the board keeps its invariants (so its key is the computed
-// one and the mover's king is safe) and has recorded the key it left, a null move clears the
+// The first problem of a legal move (or a null move, out of check) made and unmade, or nullptr:
+// the board keeps its invariants (so its key) and records the key it left, a null move clears the
 // en-passant file and the clock, and unmaking restores every field.
 inline const char* MoveProblem(Board& board) {
     if (board.historyCount >= HistoryCapacity)

@@ -21,8 +21,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Board board;
-    static Board probe;
+    static Board board, probe;
     static const OptionTable table{};
     SetFromFen(board, StartFen);
     const std::string input(reinterpret_cast<const char*>(data), size);

@@ -65,9 +65,8 @@ template <typename Visit> void WalkFrom(Board& board, int plies, Visit& visit) {
     }
 }
 
-// Calls visit(Board&) for every position up to `plies` plies from every line of the suite and
-// of the corner positions (set-ups the suite's games never reach), repeats included, and from
-// every eighth line of the Fischer random suite and every Fischer random corner position.
+// visit(Board&) for every position up to `plies` plies (repeats included) from each line of the
+// suite, the corner positions, every eighth line of the Fischer random suite and its corners.
 template <typename Visit> void WalkSuite(int plies, Visit visit) {
     static Board board;
     for (const auto& [name, chess960, step] : {std::tuple{"perft.epd", false, 1},
