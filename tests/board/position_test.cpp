@@ -1,8 +1,12 @@
+#include "board/make_move.h"
+#include "board/movegen.h"
+#include "board/staged.h"
 #include "board/tables.h"
 #include "support/boards.h"
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace tarvo {
 namespace {
@@ -87,16 +91,50 @@ TEST(SetFromFen, RefusesUnplayableTextsAndKeepsTheBoard) {
     }
 }
 
-// Over the walk: every legal move and a null move keep the board's invariants and unmake back
-// to every field (the fuzz targets' checks).
-TEST(MakeMove, UnmakeRestoresEveryFieldAndKeysMatch) {
-    long positions = 0;
-    test::WalkSuite(test::WalkPlies - 1, [&](Board& board) {
-        if (const char* problem = ::testing::Test::HasFailure() ? nullptr : fuzz::MoveProblem(board))
+// Over the walk, within a ply of its end: every legal move and a null move keep the board's
+// invariants and unmake back to every field (the fuzz targets' checks). To its end: the quiet
+// checks are those found by making every legal quiet move and testing the enemy king, in the
+// same order, since the quiescence search takes them in that order; and the count perft takes at
+// its last ply is the number of moves the generator writes.
+TEST(MakeMove, UnmakeRestoresEveryFieldAndQuietChecksMatchMakeAndTest) {
+    long positions = 0, checks = 0, promotions = 0;
+    test::WalkSuite(test::WalkPlies, [&](Board& board) {
+        if (::testing::Test::HasFailure())
+            return;
+        const char* problem =
+            board.historyCount < test::WalkPlies ? fuzz::MoveProblem(board) : nullptr;
+        if (problem)
             FAIL() << WriteFen(board) << ": " << problem;
+        const std::vector<Move> legal = test::LegalMoves(board);
+        ASSERT_EQ(CountLegalMoves(board), legal.size()) << WriteFen(board);
+        promotions += std::any_of(legal.begin(), legal.end(),
+                                  [](Move move) { return (move & PromotionFlag) != 0; });
+        std::vector<Move> expected;
+        const int mover = board.sideToMove;
+        for (const Move move : legal) {
+            if (!IsQuiet(move))
+                continue;
+            UndoInfo undo;
+            MakeMove(board, move, undo);
+            if (IsSquareAttacked(board, mover, board.kingSquare[mover ^ 1]))
+                expected.push_back(move);
+            UnmakeMove(board, move, undo);
+        }
+        MoveList list;
+        list.moves[0]      = NoMove;
+        list.count         = 1; // appends after what the list holds
+        const Board before = board;
+        GenerateQuietChecks(board, list);
+        ASSERT_TRUE(test::SameBoard(board, before));
+        ASSERT_EQ(list.moves[0], NoMove);
+        const std::vector<Move> found(list.moves.begin() + 1, list.moves.begin() + list.count);
+        if (found != expected)
+            FAIL() << WriteFen(board) << " gives " << found.size() << " not " << expected.size();
         ++positions;
+        checks += !expected.empty();
     });
-    EXPECT_GT(positions, 500);
+    EXPECT_GT(checks, positions / 20);
+    EXPECT_GT(promotions, 1000);
 }
 
 } // namespace

@@ -69,16 +69,15 @@ std::string Mirrored(const Board& board) {
     return mirrored + (side == "w" ? " b " : " w ") + castling + " " + ep + " 0 1";
 }
 
-// The mirror scores the same; with the other side to move the score changes sign (skipped where
-// the side not to move would be in check). The cached evaluation gives the same score, whether
-// it computes it or finds it.
+// The mirror scores the same, the other side to move the negated score (unless the side not to
+// move would be in check), and the cached evaluation the same, computed or found.
 TEST(Evaluate, MirrorAndSideSwapOverTheWalk) {
     static EvalCache cache;
     ClearEvalCache(cache);
     long positions = 0, swaps = 0;
     test::WalkSuite(2, [&](Board& board) {
         ++positions;
-        const int score          = Evaluate(board);
+        const int score = Evaluate(board);
         if (Evaluate(board, cache) != score || Evaluate(board, cache) != score)
             ADD_FAILURE() << WriteFen(board) << " cached";
         const std::string mirror = Mirrored(board);

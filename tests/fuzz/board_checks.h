@@ -1,6 +1,7 @@
 #pragma once
-// Board invariants for the fuzz targets, which run without GoogleTest: every check names the
-// first broken invariant and stops the process, so the fuzzer keeps the input that broke it.
+// Board invariants for the fuzz targets, which run without GoogleTest: each check names the first
+// broken invariant and stops the process, so the fuzzer keeps the input. Their output goes nowhere
+// and their input is an open empty pipe: a stray read blocks until the fuzzer's timeout says so.
 
 #include "board/fen.h"
 #include "board/make_move.h"
@@ -10,6 +11,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tarvo::fuzz {
 
@@ -65,8 +68,9 @@ inline bool SameBoard(const Board& a, const Board& b) {
     if (a.historyCount != b.historyCount || a.sideToMove != b.sideToMove ||
         a.squares != b.squares || a.epFile != b.epFile || a.castling != b.castling ||
         a.kingSquare != b.kingSquare || a.halfmoveClock != b.halfmoveClock ||
-        a.pieces != b.pieces || a.occupied != b.occupied || a.colour != b.colour || a.hashKey != b.hashKey ||
-        a.castlingSetup.mask != b.castlingSetup.mask || a.castlingSetup.key != b.castlingSetup.key)
+        a.pieces != b.pieces || a.occupied != b.occupied || a.colour != b.colour ||
+        a.hashKey != b.hashKey || a.castlingSetup.mask != b.castlingSetup.mask ||
+        a.castlingSetup.key != b.castlingSetup.key)
         return false;
     for (std::uint32_t i = 0; i < a.historyCount && i < HistoryCapacity; ++i)
         if (a.history[i] != b.history[i])
@@ -79,9 +83,8 @@ inline void CheckBoard(const Board& board) {
         Fail(problem, board);
 }
 
-// The first problem of a legal move (or of a null move, out of check) made and unmade on the
-// board, or nullptr: after the move the board keeps its invariants (so its key is the computed
-// one and the mover's king is safe) and has recorded the key it left, a null move clears the
+// The first problem of a legal move (or a null move, out of check) made and unmade, or nullptr:
+// the board keeps its invariants (so its key) and records the key it left, a null move clears the
 // en-passant file and the clock, and unmaking restores every field.
 inline const char* MoveProblem(Board& board) {
     if (board.historyCount >= HistoryCapacity)
@@ -115,6 +118,14 @@ inline void CheckBoardAndEveryMove(Board& board) {
     CheckBoard(board);
     if (const char* problem = MoveProblem(board))
         Fail(problem, board);
+}
+
+inline void SilenceStandardStreams() {
+    const int nowhere = ::open("/dev/null", O_WRONLY);
+    if (nowhere >= 0)
+        ::dup2(nowhere, STDOUT_FILENO), ::close(nowhere);
+    if (int ends[2]; ::pipe(ends) == 0)
+        ::dup2(ends[0], STDIN_FILENO), ::close(ends[0]); // the write end stays open
 }
 
 } // namespace tarvo::fuzz

@@ -1,13 +1,10 @@
-// Fuzz target: arbitrary text as `position` commands. Each line of the input is read twice:
-// as a FEN by the reader itself (a refused text must leave the board exactly as it was, an
-// accepted one must give a sound board) and as the text of a `position` command, applied to
-// the board the earlier lines left. After every line the board keeps its invariants, and every
-// legal move made and unmade on it restores every field.
+// Fuzz target: each line of the input read as a FEN (a refused text leaves the board exactly as it
+// was, an accepted one gives a sound board) and as a `position` command applied to the board the
+// earlier lines left; after every line every legal move made and unmade restores every field.
 
 #include "board/fen.h"
 #include "board/tables.h"
 #include "fuzz/board_checks.h"
-#include "fuzz/quiet_io.h"
 #include "uci/options.h"
 #include "uci/position.h"
 
@@ -24,8 +21,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Board board;
-    static Board probe;
+    static Board board, probe;
     static const OptionTable table{};
     SetFromFen(board, StartFen);
     const std::string input(reinterpret_cast<const char*>(data), size);

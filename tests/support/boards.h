@@ -1,6 +1,6 @@
 #pragma once
-// Positions for the board, eval, search and perft tests: the perft suites and corner positions
-// of tests/data, a walk over every position a few plies from them, and move text.
+// Positions for the tests: the perft suites and corner positions of tests/data, a walk over
+// every position a few plies from them, move text, and standard output captured around a call.
 
 #include "board/fen.h"
 #include "board/make_move.h"
@@ -65,15 +65,14 @@ template <typename Visit> void WalkFrom(Board& board, int plies, Visit& visit) {
     }
 }
 
-// Calls visit(Board&) for every position up to `plies` plies from every line of the suite and
-// of the corner positions (set-ups the suite's games never reach), repeats included, and from
-// every eighth line of the Fischer random suite and every Fischer random corner position.
+// visit(Board&) for every position up to `plies` plies (repeats included) from each line of the
+// suite, the corner positions, every eighth line of the Fischer random suite and its corners.
 template <typename Visit> void WalkSuite(int plies, Visit visit) {
     static Board board;
     for (const auto& [name, chess960, step] : {std::tuple{"perft.epd", false, 1},
-                                                {"corners.epd", false, 1},
-                                                {"perft960.epd", true, 8},
-                                                {"corners960.epd", true, 1}}) {
+                                               {"corners.epd", false, 1},
+                                               {"perft960.epd", true, 8},
+                                               {"corners960.epd", true, 1}}) {
         const std::vector<SuiteLine> lines = ReadPerftSuite(name);
         for (std::size_t i = 0; i < lines.size(); i += static_cast<std::size_t>(step)) {
             EXPECT_TRUE(SetFromFen(board, lines[i].fen.c_str(), nullptr, chess960)) << lines[i].fen;
@@ -122,10 +121,25 @@ inline Move FindMove(const Board& board, const std::string& text, bool chess960 
     return NoMove;
 }
 
+// The board after the legal move with this text.
+inline Board After(Board board, const std::string& text) {
+    UndoInfo undo;
+    MakeMove(board, FindMove(board, text), undo);
+    return board;
+}
+
 inline ::testing::AssertionResult SameBoard(const Board& a, const Board& b) {
     if (fuzz::SameBoard(a, b))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "boards differ: " << WriteFen(a) << " / " << WriteFen(b);
+    return ::testing::AssertionFailure()
+           << "boards differ: " << WriteFen(a) << " / " << WriteFen(b);
+}
+
+// What `run` writes to standard output.
+template <typename Run> std::string Output(Run&& run) {
+    ::testing::internal::CaptureStdout();
+    run();
+    return ::testing::internal::GetCapturedStdout();
 }
 
 } // namespace tarvo::test

@@ -5,7 +5,6 @@
 #include "search/root.h"
 #include "support/boards.h"
 #include "uci/bench.h"
-#include "uci/captured.h"
 #include "uci/eval_command.h"
 #include "uci/go.h"
 #include "uci/loop.h"
@@ -21,11 +20,7 @@
 #include <array>
 #include <climits>
 #include <gtest/gtest.h>
-#include <memory>
 #include <numeric>
-#include <string>
-#include <tuple>
-#include <vector>
 
 namespace tarvo {
 namespace {
@@ -44,6 +39,7 @@ TEST(Position, SetsBoardsAndRefusesWithOneLine) {
     const std::string number =
         "info string invalid fen: move number is not a number from 1 to 9999\n";
     const std::string neither = "info string invalid position: neither startpos nor fen\n";
+    const std::string illegal = "info string illegal move ";
     const struct {
         std::string text, output;
         std::string fen; // the board afterwards
@@ -61,17 +57,17 @@ TEST(Position, SetsBoardsAndRefusesWithOneLine) {
         {"fen 4k3/8/8/8/8/8/8/4K3 b - - -1 1\n", clock, kings},
         {"fen 4k3/8/8/8/8/8/8/4K3 b - - 1 x\n", number, kings},
         {"fen 4k3/8/8/8/8/8/8/4K3 b - - 1 10000\n", number, kings},
-        {promotion + "\n", "info string illegal move a7a8\n", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1"},
-        {promotion + "N\n", "info string illegal move a7a8N\n", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1"},
+        {promotion + "\n", illegal + "a7a8\n", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1"},
+        {promotion + "N\n", illegal + "a7a8N\n", "4k3/P7/8/8/8/8/8/4K3 w - - 0 1"},
         {promotion + "n\n", "", "N3k3/8/8/8/8/8/8/4K3 b - - 0 1"},
-        {"startpos moves \x01\x7f\xff\x1b[2J\n", "info string illegal move ????[2J\n", StartFen},
-        {"startpos moves " + std::string(1000, 'e') + "\n",
-         "info string illegal move " + std::string(32, 'e') + "\n", StartFen},
+        {"startpos moves \x01\x7f\xff\x1b[2J\n", illegal + "????[2J\n", StartFen},
+        {"startpos moves " + std::string(1000, 'e') + "\n", illegal + std::string(32, 'e') + "\n",
+         StartFen},
         {"moves e2e4\n", neither, kings},
         {"\n", neither, kings},
         {"fen " + castles + " moves e1h1 e8a8\n", "", "2kr3r/8/8/8/8/8/8/R4RK1 w - - 2 2", true},
-        {"fen " + castles + " moves e1g1\n", "info string illegal move e1g1\n", castles, true},
-        {"fen " + castles + " moves e1h1\n", "info string illegal move e1h1\n", castles},
+        {"fen " + castles + " moves e1g1\n", illegal + "e1g1\n", castles, true},
+        {"fen " + castles + " moves e1h1\n", illegal + "e1h1\n", castles},
         {"fen 1r4kr/8/8/8/8/8/8/Q4RK1 w Fk - 0 1 moves g1f1 g8h8\n", "",
          "1r3rk1/8/8/8/8/8/8/Q1KR4 w - - 2 2", true},
         {"fen 4k3/8/8/8/8/8/8/5KR1 w G - 0 1 moves f1g1\n", "", "4k3/8/8/8/8/8/8/5RK1 b - - 1 1",
@@ -83,16 +79,16 @@ TEST(Position, SetsBoardsAndRefusesWithOneLine) {
     const auto run = [&](const std::string& text, const std::string& output, const std::string& fen,
                          bool random) {
         Board board = BoardFrom(kings.c_str());
-        const std::string said =
-            Output([&] { handlePosition(random ? chess960 : standard, text.c_str(), board); });
-        EXPECT_EQ(said, output) << text;
+        EXPECT_EQ(
+            Output([&] { handlePosition(random ? chess960 : standard, text.c_str(), board); }),
+            output)
+            << text;
         EXPECT_EQ(WriteFen(board), fen) << text;
     };
     for (const auto& c : cases)
         run(c.text, c.output, c.fen, c.chess960);
     for (const std::string token : {"e2e4x1", "e2e4q", "e1g1", "e7e5", "0000", "e2", "z9z9"})
-        run("startpos moves " + token + " d2d4\n", "info string illegal move " + token + "\n",
-            StartFen, false);
+        run("startpos moves " + token + " d2d4\n", illegal + token + "\n", StartFen, false);
     Board board = BoardFrom("1r4kr/8/8/8/8/8/8/Q4RK1 w Fk - 0 1", true);
     EXPECT_NE(Output([&] { handlePerft("1", board, true); }).find("g1f1: 1\n"), std::string::npos);
     EXPECT_NE(Output([&] { handlePerft("1", board, false); }).find("g1c1: 1\n"), std::string::npos);
@@ -200,32 +196,26 @@ TEST(Options, ValuesNamesAndTheDefaultsUciRestores) {
               "info string Invalid value for Rate of play: quick\n");
     EXPECT_EQ(Output([&] { setOption(table, "Ponder" + std::string(300, 'x'), "true"); }).size(),
               std::string("info string No such option: Ponder\n").size() + 300);
-    EXPECT_EQ(ValueOf("Ponder"), "false");
-    EXPECT_EQ(ValueOf("Rate of play"), "normal");
+    EXPECT_EQ(ValueOf("Ponder") + ValueOf("Rate of play"), "falsenormal");
     setOption(table, "UCI_EngineAbout", std::string(3000, 'v') + "\nrest");
     EXPECT_EQ(ValueOf("UCI_EngineAbout"), std::string(3000, 'v'));
-    EXPECT_EQ(Say("setoption name UCI_EngineAbout value\n"), "");
+    // Lines that end at "value" or with no value at all (a button press) read nothing after them.
+    EXPECT_EQ(Say("setoption name UCI_EngineAbout value"), "");
     EXPECT_EQ(ValueOf("UCI_EngineAbout"), "");
-    for (const auto& [line, name, value] :
-         {std::tuple{"setoption name Rate of play value fast\n", "Rate of play", "fast"},
-          {"setoption name  Syzygy Path\tvalue  /a b \n", "Syzygy Path", "/a b"},
-          {"setoption name SyzygyPath value", "SyzygyPath", ""},
-          {"setoption name Clear Hash", "Clear Hash", "true"},
-          {"setoption name", "", "true"}}) {
+    const auto split = [](const char* line) {
         const SetOptionText option = splitSetOptionLine(line);
-        EXPECT_EQ(std::pair(option.name, option.value),
-                  std::pair(std::string_view(name), std::string_view(value)))
-            << line;
-    }
+        return std::string(option.name) + "|" + std::string(option.value);
+    };
+    EXPECT_EQ(split("setoption name  Syzygy Path\tvalue  /a b \n"), "Syzygy Path|/a b");
+    EXPECT_EQ(split("setoption name"), "|true");
     Say("uci\n");
-    EXPECT_EQ(table.count, 18);
-    EXPECT_EQ(state.options.hashMegabytes, 16);
-    EXPECT_EQ(state.tt.entryCount, 16u * 65536);
+    EXPECT_EQ(std::tuple(table.count, state.options.hashMegabytes, state.tt.entryCount,
+                         state.options.moveOverheadMs, state.options.multiPv),
+              std::tuple(18, 16, 16u * 65536, 10, 1));
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(state.tt.entries) % (2 << 20), 0u);
-    EXPECT_EQ(state.options.moveOverheadMs + state.options.multiPv, 10 + 1);
     // Clear Hash empties the table once per press: a later setoption does not press it again.
     TTStore(state.tt, 77, 0x1234, 5, 3.0f, LowerBound);
-    Say("setoption name Clear Hash\n");
+    Say("setoption name Clear Hash");
     EXPECT_FALSE(InTable(state, 77));
     EXPECT_EQ(ValueOf("Clear Hash"), "false");
     TTStore(state.tt, 78, 0x1234, 5, 3.0f, LowerBound);
@@ -233,7 +223,7 @@ TEST(Options, ValuesNamesAndTheDefaultsUciRestores) {
     EXPECT_TRUE(InTable(state, 78));
     // Sizes too large to build in a test are checked by their rounding alone.
     for (const auto& [requested, megabytes] :
-         {std::pair{65536, 65536}, {65535, 32768}, {100000, 65536}, {100, 64}, {7, 8}})
+         {std::pair{65536, 65536}, {65535, 32768}, {100000, 65536}})
         EXPECT_EQ(hashTableMegabytes(requested), megabytes) << requested;
 }
 
@@ -269,7 +259,6 @@ TEST(Wdl, OddsOfRootScores) {
         EXPECT_EQ(std::tuple(wdl.win, wdl.draw, wdl.loss), std::tuple(c.win, c.draw, c.loss))
             << c.score << " " << c.material;
     }
-    EXPECT_EQ(wdlMaterial(BoardFrom(StartFen)), 78);
 }
 
 // The keywords' values themselves are read in the search set-up tests.
@@ -313,7 +302,7 @@ TEST(MultiPvTable, RanksAndPrintsLinesAndRefusesResultsAfterAStop) {
               "info multipv 1 depth 3 score cp 30 time 250 nodes 500 nps 2000 pv b2b3 \n"
               "info multipv 2 depth 3 score cp 20 time 250 nodes 500 nps 2000 pv e2e3 \n"
               "info multipv 3 depth 3 score cp 10 time 250 nodes 500 nps 2000 pv a2a3 \n");
-    state->options.showWdl = true;
+    state->options.showWdl   = true;
     state->nodes             = 0;
     state->control.startTick = state->control.nowTick;
     EXPECT_EQ(Output([&] { printLines(*state); }),
@@ -329,9 +318,8 @@ TEST(MultiPvTable, RanksAndPrintsLinesAndRefusesResultsAfterAStop) {
     EXPECT_EQ(MoveFrom(state->plies[0].pv[0]), 13);
 }
 
-// The search's behaviour, pinned: a reduced bench counts exactly these nodes, whatever an
-// earlier search left behind. A change to pruning, extensions, ordering or evaluation moves the
-// count; such a change updates the number here and the bench signature in the same commit.
+// The search's behaviour, pinned, whatever an earlier search left behind: a change to it updates
+// the number here and the bench signature in the same commit.
 TEST(Bench, ReducedBenchCountsThePinnedNodes) {
     const auto state = std::make_unique<SearchState>();
     InitSearchState(*state);
@@ -360,13 +348,12 @@ TEST(Dispatch, ExtensionsAreWholeWordsAndShortLinesReadEmptyText) {
     const std::string diagram = Say("d\n");
     EXPECT_NE(diagram.find("Fen: " + std::string(StartFen) + "\n"), std::string::npos);
     EXPECT_EQ(Say("d \n"), diagram);
-    for (const char* line : {"dd\n", "d x\n", "evaluate\n"})
+    for (const char* line : {"dd\n", "d x\n", "evaluate\n", "gox perft 1\n"})
         EXPECT_EQ(Say(line), "") << line;
     Say("position startpos moves e2e4\n");
     EXPECT_EQ(Say("position").rfind("info string ", 0), 0u);
     EXPECT_NE(Say("d\n").find("Fen: rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b"),
               std::string::npos);
-    EXPECT_EQ(Say("gox perft 1\n"), "");
     EXPECT_NE(Say("go\tperft 1\n").find("\nNodes searched: 20\n"), std::string::npos);
 }
 

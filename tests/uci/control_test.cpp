@@ -1,20 +1,28 @@
-// Time allocation, search set-up and the stop rules, with the clock supplied by the test.
+// Time allocation, search set-up and the stop rules, with the clock supplied by the test; input
+// read while a search runs, and the wait after it: what the search acts on, and what it keeps for
+// the command loop.
 
 #include "board/fen.h"
 #include "search/state.h"
 #include "search/threads.h"
 #include "support/boards.h"
-#include "uci/captured.h"
 #include "uci/control.h"
 #include "uci/go.h"
+#include "uci/io.h"
+#include "uci/poll.h"
 
+#include <array>
 #include <climits>
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
 #include <tuple>
+#include <vector>
 
 namespace tarvo {
 namespace {
+
+using test::Output;
 
 // Worked values of the time plan; Move Overhead caps it at the clock, and short clocks make the
 // first poll come sooner.
@@ -56,9 +64,9 @@ TEST(AllocateTime, WorkedValuesCappedAtTheClock) {
         allocateTime(*state, board, c.wtime, c.btime, c.winc, 0, c.movestogo, c.ponder);
         SCOPED_TRACE(&c - cases);
         const SearchControl& ctl = state->control;
-        EXPECT_EQ(std::tuple(ctl.budgetMs, ctl.maxTimeMs, ctl.deadlineMs, ctl.pollCountdown),
-                  std::tuple(c.budget, c.max, c.deadline, c.countdown));
-        EXPECT_EQ(ctl.pollInterval, 10000);
+        EXPECT_EQ(std::tuple(ctl.budgetMs, ctl.maxTimeMs, ctl.deadlineMs, ctl.pollCountdown,
+                             ctl.pollInterval),
+                  std::tuple(c.budget, c.max, c.deadline, c.countdown, 10000));
     }
 }
 
@@ -67,40 +75,32 @@ TEST(AllocateTime, WorkedValuesCappedAtTheClock) {
 TEST(AllocateTime, NeverFallsAsTheClockRises) {
     const auto state              = std::make_unique<SearchState>();
     state->options.moveOverheadMs = 10;
-    Board board{};
-    for (const RateOfPlay rate : {SlowRate, NormalRate, FastRate})
-        for (const int increment : {0, 2000})
-            for (const int movesToGo : {0, 1, 5})
-                for (const bool ponder : {false, true}) {
-                    state->options.rateOfPlay = rate;
-                    int budget = INT_MIN, max = INT_MIN;
-                    for (int clock = 100; clock <= 600000; clock += clock < 20000 ? 1 : 97) {
-                        allocateTime(*state, board, clock, 0, increment, 0, movesToGo, ponder);
-                        const SearchControl& ctl = state->control;
-                        ASSERT_GE(ctl.budgetMs, budget)
-                            << clock << " " << rate << " " << increment << " " << movesToGo;
-                        ASSERT_GE(ctl.maxTimeMs, max)
-                            << clock << " " << rate << " " << increment << " " << movesToGo;
-                        budget = ctl.budgetMs;
-                        max    = ctl.maxTimeMs;
-                    }
-                }
+    for (int setting = 0; setting < 36; ++setting) { // rate, increment, moves to go, ponder
+        state->options.rateOfPlay = static_cast<RateOfPlay>(setting % 3);
+        const int increment       = setting / 3 % 2 * 2000,
+                  movesToGo       = std::array{0, 1, 5}[setting / 6 % 3];
+        int budget = INT_MIN, max = INT_MIN;
+        for (int clock = 100; clock <= 600000; clock += clock < 20000 ? 1 : 97) {
+            allocateTime(*state, Board{}, clock, 0, increment, 0, movesToGo, setting >= 18);
+            const SearchControl& ctl = state->control;
+            ASSERT_TRUE(ctl.budgetMs >= budget && ctl.maxTimeMs >= max) << clock << " " << setting;
+            budget = ctl.budgetMs;
+            max    = ctl.maxTimeMs;
+        }
+    }
 }
 
-struct SearchSetUp : ::testing::Test {
-    std::unique_ptr<SearchState> state = std::make_unique<SearchState>();
-    Board board                        = test::BoardFrom(StartFen);
-    MoveList rootMoves;
-    SearchControl& control = state->control;
-
-    void setUp(const SearchLimits& limits = {}, std::uint32_t now = 5000) {
-        setUpSearchAt(*state, board, limits, rootMoves, now);
-    }
-};
+constexpr Move E2E4 = MakeMoveWord(12, 28, Pawn, NoPiece, DoubleStepFlag);
+constexpr Move D2D4 = MakeMoveWord(11, 27, Pawn, NoPiece, DoubleStepFlag);
 
 // Every search starts from a cleared state; the limits decide clock play or not, the depth and
-// the polls (a clock near none makes the first poll come sooner).
-TEST_F(SearchSetUp, LimitsDecideRunStateDepthAndPollingFromAClearedState) {
+// the polls (a clock near none makes the first poll come sooner). The root list keeps the legal
+// search moves once in their order, and every move when none of them is legal.
+TEST(SearchSetUp, LimitsDecideRunStateDepthPollingAndRootMovesFromAClearedState) {
+    const auto state       = std::make_unique<SearchState>();
+    const Board board      = test::BoardFrom(StartFen);
+    SearchControl& control = state->control;
+    MoveList rootMoves;
     state->nodes = state->tt.usedCount = 99;
     state->historyScore[17] = state->cutoffCount[100] = state->failCount[49919] = 5;
     control.bestLineChanges[3] = control.mateIterationSum = 4;
@@ -131,7 +131,7 @@ TEST_F(SearchSetUp, LimitsDecideRunStateDepthAndPollingFromAClearedState) {
     std::uint32_t now = 777;
     for (const auto& c : cases) {
         const SearchLimits limits = parseGoText(c.go, board, false);
-        setUp(limits, ++now);
+        setUpSearchAt(*state, board, limits, rootMoves, ++now);
         SCOPED_TRACE(c.go);
         EXPECT_EQ(std::tuple(control.runState, control.maxDepth, control.pollInterval,
                              control.pollCountdown, control.budgetMs),
@@ -148,19 +148,15 @@ TEST_F(SearchSetUp, LimitsDecideRunStateDepthAndPollingFromAClearedState) {
     EXPECT_EQ(state->tt.generation, std::size(cases));
     EXPECT_EQ(state->rootMoveCount, 20);
     EXPECT_EQ(control.rootMaterial, 78);
-}
-
-TEST_F(SearchSetUp, RootListKeepsLegalSearchMovesOnceInTheirOrder) {
-    const Move d2d4 = MakeMoveWord(11, 27, Pawn, NoPiece, DoubleStepFlag);
-    SearchLimits limits;
+    SearchLimits limits; // e2e5 is no move; e2e4 without its flag is e2e4
     limits.searchmoves.count = 4;
-    limits.searchmoves.moves = {d2d4, MakeMoveWord(12, 36, Pawn), MakeMoveWord(12, 28, Pawn), d2d4};
-    setUp(limits); // e2e5 is no move; e2e4 without its flag is e2e4
-    ASSERT_EQ(rootMoves.count, 2u);
-    EXPECT_EQ(rootMoves.moves[1], MakeMoveWord(12, 28, Pawn, NoPiece, DoubleStepFlag));
+    limits.searchmoves.moves = {D2D4, MakeMoveWord(12, 36, Pawn), MakeMoveWord(12, 28, Pawn), D2D4};
+    setUpSearchAt(*state, board, limits, rootMoves, now);
+    EXPECT_EQ(std::vector(rootMoves.moves.begin(), rootMoves.moves.begin() + rootMoves.count),
+              (std::vector{D2D4, E2E4}));
     limits.searchmoves.count    = 1;
     limits.searchmoves.moves[0] = MakeMoveWord(0, 63, Rook);
-    setUp(limits); // nothing legal: every move
+    setUpSearchAt(*state, board, limits, rootMoves, now); // nothing legal: every move
     EXPECT_EQ(rootMoves.count, 20u);
 }
 
@@ -177,7 +173,7 @@ std::unique_ptr<SearchState> Running(SearchRunState run, int iteration,
 }
 
 std::string CheckAt(SearchState& state, int elapsed) {
-    return test::Output([&] { checkLimitsAt(state, Start + static_cast<std::uint32_t>(elapsed)); });
+    return Output([&] { checkLimitsAt(state, Start + static_cast<std::uint32_t>(elapsed)); });
 }
 
 // The budget waits for iteration 4 and a later root move, the hard limit for iteration 2; the
@@ -186,7 +182,9 @@ std::string CheckAt(SearchState& state, int elapsed) {
 TEST(CheckLimits, DecisionsByRunStateIterationAndLimits) {
     const struct {
         SearchRunState run;
-        int iteration, nonFirst, reSearch, extraMs, moveTime, nodeLimit;
+        int iteration;
+        std::uint8_t nonFirst, reSearch;
+        int extraMs, moveTime, nodeLimit;
         std::uint64_t nodes;
         int maxTime, deadline, elapsed;
         SearchRunState after;
@@ -231,8 +229,8 @@ TEST(CheckLimits, DecisionsByRunStateIterationAndLimits) {
         ctl.pollCountdown    = 10000;
         ctl.infiniteOrPonder = c.ponder;
         ctl.pondering        = c.ponder;
-        ctl.nonFirst         = static_cast<std::uint8_t>(c.nonFirst);
-        ctl.reSearch         = static_cast<std::uint8_t>(c.reSearch);
+        ctl.nonFirst         = c.nonFirst;
+        ctl.reSearch         = c.reSearch;
         ctl.extraMs          = c.extraMs;
         ctl.moveTime         = c.moveTime;
         ctl.nodeLimit        = c.nodeLimit;
@@ -290,7 +288,7 @@ TEST(CheckLimits, NodeLimitAndPeriodicLinesCountEveryThread) {
 }
 
 // A mate score counts its iteration towards the mate sum, either side's mate.
-TEST(IterationRules, WhenClockPlayEndsAfterAnIteration) {
+TEST(IterationRules, WhenClockPlayEndsAndWhichMoveIsEasy) {
     const struct {
         int iteration, score, previous;
         SearchRunState run;
@@ -323,11 +321,11 @@ TEST(IterationRules, WhenClockPlayEndsAfterAnIteration) {
         SearchControl& ctl               = state->control;
         ctl.budgetMs                     = c.budget;
         ctl.maxTimeMs                    = 5000;
-        ctl.bestLineChanges[c.iteration] = c.changes;
         ctl.mateIterationSum             = c.mateSum;
         ctl.easyMove                     = c.easy ? 0x123 : NoMove;
         ctl.stopPending                  = c.stop;
         ctl.previousBestScore            = c.previous;
+        ctl.bestLineChanges[c.iteration] = c.changes;
         state->rootMoveCount             = c.rootMoves;
         state->multiPv.score[0]          = c.score;
         SCOPED_TRACE(&c - cases);
@@ -343,14 +341,8 @@ TEST(IterationRules, WhenClockPlayEndsAfterAnIteration) {
         iterationScored(*state);
     }
     EXPECT_EQ(state->control.mateIterationSum, 2 + 3);
-}
-
-constexpr Move E2E4 = MakeMoveWord(12, 28, Pawn, NoPiece, DoubleStepFlag);
-constexpr Move D2D4 = MakeMoveWord(11, 27, Pawn, NoPiece, DoubleStepFlag);
-
-TEST(EasyMove, SetAtIterationTwoByAGapOf150AndClearedForGood) {
-    const auto state = std::make_unique<SearchState>();
-    // The root list as ordered by the previous iteration's keys.
+    // The easy move is set at iteration 2 by a gap of 150, and cleared for good. The root list as
+    // ordered by the previous iteration's keys:
     const auto after = [&](int iteration, int firstKey, int secondKey, Move first = E2E4,
                            std::uint32_t count = 2) {
         MoveList root;
@@ -370,6 +362,117 @@ TEST(EasyMove, SetAtIterationTwoByAGapOf150AndClearedForGood) {
     state->control.easyMove = E2E4;
     EXPECT_EQ(after(1, 1000, 0), NoMove);
     EXPECT_EQ(after(2, 65402, 0, E2E4, 1), E2E4); // a lone move
+}
+
+constexpr const char* Exits = nullptr; // the process ends with status 0
+
+// What the command loop reads afterwards, line by line.
+std::string LoopReads() {
+    std::string text;
+    static char line[CommandLineCapacity];
+    while (readLine(line, CommandLineCapacity) >= 0)
+        text += line;
+    return text;
+}
+
+// More lines than the input buffer holds at once.
+const std::string ManyLines = [] {
+    std::string text;
+    while (text.size() < (std::size_t{3} << 20) / 2)
+        text += "position startpos\n";
+    return text + "stop\n";
+}();
+
+// The polls during a search act on stop, ponderhit, quit and isready and keep the rest for the
+// command loop; after the last iteration an infinite or pondering search waits for stop or
+// ponderhit (polls 0).
+TEST(PollInput, ActsOnStopPonderhitQuitIsreadyAndKeepsTheRest) {
+    const std::string longLine = std::string(70000, 'x') + "stop\nisready\n";
+    const std::string crlf     = "position startpos\r\n" + std::string(20000, 'y') + "\r\nlast";
+    const struct {
+        SearchRunState run;
+        int iteration;
+        bool infinite; // go infinite or go ponder
+        std::string input;
+        std::size_t chunk; // bytes the input hands over per read
+        int polls;
+        const char* output;
+        SearchRunState runAfter;
+        bool stopPending;
+        std::string unread;
+        bool stopBefore  = false; // a stop read in iteration 1
+        bool keepsLimits = false; // go ponder with depth, nodes or movetime and no clock
+    } cases[] = {
+        {Untimed, 1, true, "stop\n", 64, 1, "", Untimed, true, ""}, // kept for iteration 1's end
+        {Timed, 2, false, "stop now\n", 64, 1, "", Stopped, false, ""},
+        // Half a line waits for its end; a first word is a whole word.
+        {Timed, 2, false, "stop\n", 2, 2, "", Timed, false, "stop\n"},
+        {Timed, 2, false, "stop\n", 2, 3, "", Stopped, false, ""},
+        {Timed, 2, false, "   stop\nstopped\nponderhitx\n", 64, 1, "", Timed, false,
+         "   stop\nstopped\nponderhitx\n"},
+        {Untimed, 3, true, "ponderhit\n", 64, 1, "", Timed, false, ""},
+        {Untimed, 3, false, "ponderhit\n", 64, 1, "", Untimed, false, ""},
+        // A ponderhit leaves the go's own limits in force; the lines after a stop are the loop's.
+        {Untimed, 3, true, "ponderhit\n", 64, 1, "", Untimed, false, "", false, true},
+        {Timed, 2, false, "stop\nisready\nquit\n", 64, 1, "", Stopped, false, "isready\nquit\n"},
+        {Stopped, 3, true, "ponderhit\nquit\n", 64, 1, "", Stopped, false, "ponderhit\nquit\n"},
+        {Untimed, 4, false, "position startpos\nsetoption name Hash value 64\nisready\n", 64, 1,
+         "readyok\n", Untimed, false, "position startpos\nsetoption name Hash value 64\n"},
+        // Windows line ends read as plain ones, and the last line needs no end.
+        {Timed, 2, false, crlf, 7, 1, "", Timed, false,
+         "position startpos\n" + std::string(20000, 'y') + "\nlast"},
+        // A long line is kept in pieces, each a line of its own.
+        {Untimed, 4, false, longLine, 4096, 30, "readyok\n", Untimed, false,
+         std::string(70000, 'x') + "stop\n"},
+        // After a kept go, stop and quit are that search's; isready is still answered.
+        {Untimed, 4, true, "position startpos\ngo depth 3\nstop\nquit\nisready\n", 64, 1,
+         "readyok\n", Untimed, false, "position startpos\ngo depth 3\nstop\nquit\n"},
+        {Timed, 2, false, "setoption name quitter\n", 64, 1, "", Timed, false,
+         "setoption name quitter\n"},
+        // The end of input stops a search without end, and leaves a limited one running.
+        {Untimed, 4, true, "", 64, 2, "", Stopped, false, ""},
+        {Untimed, 1, true, "", 64, 2, "", Untimed, true, ""},
+        {Untimed, 4, false, "", 64, 2, "", Untimed, false, ""},
+        {Timed, 2, false, "quit\n", 64, 1, Exits, Timed, false, ""},
+        // The final wait (no polls).
+        {Untimed, 9, true, "position startpos\nisready\ngo depth 3\nstop\nisready\n", 5, 0,
+         "readyok\nreadyok\n", Untimed, false, "position startpos\ngo depth 3\nstop\n"},
+        {Untimed, 9, true, "ponderhit\ngo\n", 5, 0, "", Timed, false, "go\n"},
+        {Untimed, 9, true, "", 5, 0, "", Untimed, false, ""}, // the end of input ends the wait
+        {Untimed, 9, false, "stop\n", 5, 0, "", Untimed, false, "stop\n"},
+        {Timed, 9, true, "stop\n", 5, 0, "", Timed, false, "stop\n"}, // pondering became clock play
+        {Untimed, 9, true, "stop\n", 5, 0, "", Untimed, true, "stop\n", true},
+        {Untimed, 9, true, "isready\nquit\n", 5, 0, Exits, Untimed, false, ""},
+        // A buffer full of kept lines ends the wait rather than spinning on it.
+        {Untimed, 9, true, ManyLines, 5, 0, "", Untimed, false, ManyLines},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input.substr(0, 60));
+        const auto state = std::make_unique<SearchState>();
+        state->control   = {.iteration            = c.iteration,
+                            .runState             = c.run,
+                            .infiniteOrPonder     = c.infinite,
+                            .stopPending          = c.stopBefore,
+                            .pondering            = c.keepsLimits,
+                            .ponderhitKeepsLimits = c.keepsLimits};
+        useInputText(c.input, c.chunk);
+        const auto run = [&] {
+            if (c.polls == 0)
+                finalWait(*state);
+            for (int i = 0; i < c.polls; ++i)
+                pollInput(*state);
+        };
+        if (c.output == Exits) {
+            EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+            continue;
+        }
+        EXPECT_EQ(Output(run), c.output);
+        EXPECT_EQ(state->control.runState, c.runAfter);
+        EXPECT_EQ(state->control.stopPending, c.stopPending);
+        EXPECT_EQ(state->control.infiniteOrPonder, c.infinite && !c.keepsLimits);
+        EXPECT_EQ(LoopReads(), c.unread);
+    }
+    useStandardInput();
 }
 
 } // namespace
